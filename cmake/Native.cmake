@@ -1,0 +1,11 @@
+# Native (Linux) build of the code that does not need Windows, under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set(IH_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+add_compile_options(${IH_SANITIZERS})
+add_link_options(${IH_SANITIZERS})
+
+add_library(ih_portable STATIC
+  ${CMAKE_SOURCE_DIR}/src/frame/Fields.cpp
+  ${CMAKE_SOURCE_DIR}/src/frame/LogFormat.cpp)
+target_include_directories(ih_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_options(ih_portable PRIVATE ${IH_WARNINGS})

@@ -1,0 +1,16 @@
+#pragma once
+// Declarations of everything the library exports. The names and calling
+// conventions are the interface packages and other components are built
+// against; InstallerHelper.def lists the same names, undecorated.
+
+#include <windows.h>
+#include <msi.h>
+
+extern "C" {
+
+// Actions: called by the installer with the running installation's handle;
+// return 0, or 1603 for a fatal error.
+UINT __stdcall CopyOtherFiles(MSIHANDLE installation);
+UINT __stdcall UpdateQmxAdapterDll(MSIHANDLE installation);
+
+} // extern "C"

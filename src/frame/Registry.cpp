@@ -1,0 +1,38 @@
+#include "frame/Registry.h"
+
+#include <string>
+
+namespace ih {
+
+LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName, REGSAM access) {
+    const std::wstring name(subKeyName);
+    HKEY opened = nullptr;
+    const LONG result = ::RegOpenKeyExW(parent, name.c_str(), 0, access, &opened);
+    if (result == ERROR_SUCCESS) key.reset(opened);
+    return result;
+}
+
+LONG CloseRegistryKey(RegistryKey& key) {
+    if (!key) return ERROR_SUCCESS;
+    return ::RegCloseKey(key.release());
+}
+
+LONG DeleteKeyTree(HKEY parent, std::wstring_view subKeyName) {
+    RegistryKey key;
+    LONG result = OpenRegistryKey(key, parent, subKeyName, KEY_READ | KEY_WRITE);
+    if (result != ERROR_SUCCESS) return result;
+    for (;;) {
+        wchar_t child[257] = {};
+        DWORD length = 257;
+        result = ::RegEnumKeyExW(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS) return result;
+        result = DeleteKeyTree(key.get(), std::wstring_view(child, length));
+        if (result != ERROR_SUCCESS) return result;
+    }
+    CloseRegistryKey(key);
+    const std::wstring name(subKeyName);
+    return ::RegDeleteKeyW(parent, name.c_str());
+}
+
+} // namespace ih

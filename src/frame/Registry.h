@@ -1,0 +1,23 @@
+#pragma once
+// Registry operations shared by several actions.
+
+#include "frame/Handles.h"
+
+#include <string_view>
+
+namespace ih {
+
+using RegistryKey = UniqueResource<traits::RegistryKey>;
+
+// Opens `subKeyName` under `parent`. On success the key object drops what it
+// held before and keeps the new key; on failure it is left as it was.
+// Returns the Win32 error code.
+LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName, REGSAM access);
+
+// Closes and clears the key; returns the close result, 0 when nothing was held.
+LONG CloseRegistryKey(RegistryKey& key);
+
+// Deletes a key with all its subkeys, depth first, stopping at the first error.
+LONG DeleteKeyTree(HKEY parent, std::wstring_view subKeyName);
+
+} // namespace ih
