@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The main job: builds InstallerHelper.dll for x64 and x86, then installs a
+# small demo package with Wine's msiexec, once with good action data and once
+# with broken data, and shows the action log and what changed on the machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash tools/setup.sh
+. tests/e2e/package.sh
+
+for preset in x64 x86; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target InstallerHelper >/dev/null
+  echo "built build/$preset/src/InstallerHelper.dll ($(stat -c %s "build/$preset/src/InstallerHelper.dll") bytes)"
+done
+
+export WINEPREFIX=$root/build/demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+tests/wine/prepare-prefix.sh x64
+
+show_log() {
+  local log
+  log=$(e2e_action_log)
+  echo "--- action log ($log):"
+  if [ -s "$log" ]; then iconv -f UTF-16LE -t UTF-8 "$log" | tr -d '\r' | sed 's/^/    /'; else echo "    (no entries)"; fi
+}
+show_machine() {
+  local arch=$1 folder
+  folder=$(e2e_install_folder "$arch")
+  echo "--- installation folder ($folder):"
+  if [ -d "$folder" ]; then ls -1 "$folder" | sed 's/^/    /'; else echo "    (absent)"; fi
+  local key='HKLM\Software\Kestro\Corvane\ManagementAgent\Adapters'
+  echo "--- registry:"
+  for name in "$key" "$key\QMX"; do
+    if e2e_reg "$arch" query "$name" >/dev/null; then echo "    $name: present"; else echo "    $name: absent"; fi
+  done
+}
+
+for arch in x64 x86; do
+  echo
+  echo "===== $arch package"
+  if ! wine_usable "$arch"; then
+    echo "Wine cannot run $arch programs on this machine ($(wine_loader "$arch") does not start); skipped."
+    continue
+  fi
+  work=$root/build/demo/$arch
+  e2e_prepare "$arch" "build/$arch/src/InstallerHelper.dll" "$work"
+  rm -rf "$(e2e_install_folder "$arch")"; rm -f "$(e2e_action_log)"
+  e2e_reg "$arch" delete 'HKLM\Software\Kestro\Corvane' /f >/dev/null || true
+
+  echo "== msiexec /i package.msi BREAK_COPY=1  (CopyOtherFiles gets one field)"
+  echo "exit status: $(e2e_msiexec "$arch" "$work" /i "$(e2e_windows_path "$work/package.msi")" BREAK_COPY=1) (1603 & 255 = 67)"
+  show_log
+  show_machine "$arch"
+
+  echo "== msiexec /i package.msi  (the adapter pause takes 10 s)"
+  echo "exit status: $(e2e_msiexec "$arch" "$work" /i "$(e2e_windows_path "$work/package.msi")")"
+  show_log
+  show_machine "$arch"
+  e2e_msiexec "$arch" "$work" /x "$(e2e_windows_path "$work/package.msi")" >/dev/null
+done
