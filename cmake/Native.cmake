@@ -9,3 +9,8 @@ add_library(ih_portable STATIC
   ${CMAKE_SOURCE_DIR}/src/frame/LogFormat.cpp)
 target_include_directories(ih_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(ih_portable PRIVATE ${IH_WARNINGS})
+
+# The cipher and checksum families.
+target_sources(ih_portable PRIVATE
+  ${CMAKE_SOURCE_DIR}/src/crypto/Cipher.cpp
+  ${CMAKE_SOURCE_DIR}/src/crypto/Checksum.cpp)

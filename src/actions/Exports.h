@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <msi.h>
 
+// The cipher and checksum families (C calling convention).
+#include "crypto/Kxa.h"
+
 extern "C" {
 
 // Actions: called by the installer with the running installation's handle;

@@ -1,0 +1,148 @@
+#include "crypto/FileChecksum.h"
+#include "crypto/Kxa.h"
+#include "reference/KxaReference.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using ih::crypto::kFileChecksumKey;
+
+KxmaaContext Fed(std::string_view bytes, const std::uint8_t* key = kFileChecksumKey) {
+    KxmaaContext context;
+    kxmaa_init(&context, key);
+    kxmaa_buffer(&context, reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
+    return context;
+}
+
+std::uint32_t Checksum(std::string_view bytes) {
+    KxmaaContext context = Fed(bytes);
+    return kxmaa_finalise32(&context);
+}
+
+// Pinned once from this implementation, with the file checksum's key: the
+// values script records on customer machines hold.
+TEST(Checksum, KnownAnswers) {
+    struct Vector {
+        std::string_view text;
+        std::uint32_t finalise64[2];
+        std::uint32_t finalise32;
+        std::uint32_t finalise2[2];
+    } const vectors[] = {
+        {"", {0, 0}, 0, {0xEC2E04C5, 0xCFC07AA3}},
+        {"a", {0x00000061, 0}, 0x631D7BC8, {0xD44268B5, 0x5452DC3B}},
+        {"abcdefgh", {0x2DE6BE2F, 0xC6D5BA0B}, 0xC6D5BA0B, {0x4353AA39, 0x8F816319}},
+        {"abcdefghi", {0x2DE6BE46, 0xC6D5BA0B}, 0x51EC9AAD, {0x76EED031, 0xC287ABFA}},
+        {"The quick brown fox jumps over the lazy dog", {0x59BB47AF, 0x37014CBD}, 0xE02A2972, {0x162D7AFE, 0xDFA83C5B}},
+    };
+    for (const auto& v : vectors) {
+        SCOPED_TRACE(std::string(v.text));
+        KxmaaContext context = Fed(v.text);
+        KxmaaContext copy = context;
+        std::uint32_t result[2] = {1, 1};
+        EXPECT_EQ(kxmaa_finalise64(&context, result), 0);
+        EXPECT_EQ(result[0], v.finalise64[0]);
+        EXPECT_EQ(result[1], v.finalise64[1]);
+        EXPECT_EQ(kxmaa_finalise32(&context), v.finalise32);
+        EXPECT_EQ(kxmaa_finalise2(&copy, result), 0);
+        EXPECT_EQ(result[0], v.finalise2[0]);
+        EXPECT_EQ(result[1], v.finalise2[1]);
+    }
+}
+
+TEST(Checksum, InitResetsRunningBlockAndPending) {
+    KxmaaContext context;
+    std::memset(&context, 0xEE, sizeof context);
+    const std::uint8_t key[8] = {8, 7, 6, 5, 4, 3, 2, 1};
+    kxmaa_init(&context, key);
+    EXPECT_EQ(context.pending, 0);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(context.cipher.block[i], 0);
+    KxaContext keyed;
+    kxa_setk(&keyed, key);
+    EXPECT_EQ(std::memcmp(context.cipher.roundKey0, keyed.roundKey0, 32), 0);
+}
+
+// Random messages cut at random places: the buffer form, the byte form and
+// the plain byte-wise form keep the same running block and pending count.
+TEST(Checksum, BufferEqualsByteAtATimeAndTheByteWiseForm) {
+    std::mt19937 random(4739105);
+    for (int n = 0; n < 300; ++n) {
+        std::uint8_t key[8];
+        for (auto& b : key) b = static_cast<std::uint8_t>(random());
+        std::vector<std::uint8_t> message(random() % 200);
+        for (auto& b : message) b = static_cast<std::uint8_t>(random());
+
+        KxmaaContext buffered, bytewise;
+        ih::reference::Checksum reference;
+        std::memset(&buffered, 0, sizeof buffered);  // the unused chain, so whole contexts compare
+        std::memset(&bytewise, 0, sizeof bytewise);
+        kxmaa_init(&buffered, key);
+        kxmaa_init(&bytewise, key);
+        ih::reference::Init(reference, key);
+        std::size_t offset = 0;
+        while (offset < message.size()) {
+            const std::size_t piece = std::min<std::size_t>(random() % 40, message.size() - offset);
+            EXPECT_EQ(kxmaa_buffer(&buffered, message.data() + offset, static_cast<std::uint32_t>(piece)), 0);
+            offset += piece;
+        }
+        for (const std::uint8_t b : message) {
+            EXPECT_EQ(kxmaa_byte(&bytewise, b), 0);
+            ih::reference::AddByte(reference, b);
+        }
+        ASSERT_EQ(std::memcmp(&buffered, &bytewise, sizeof buffered), 0) << "case " << n;
+        ASSERT_EQ(std::memcmp(buffered.cipher.block, reference.cipher.block, 8), 0) << "case " << n;
+        ASSERT_EQ(buffered.pending, reference.pending);
+        ASSERT_EQ(kxmaa_finalise32(&buffered), ih::reference::Finalise32(reference));
+    }
+}
+
+TEST(Checksum, ZeroLengthChangesNothing) {
+    KxmaaContext context = Fed("abc");
+    const KxmaaContext before = context;
+    kxmaa_buffer(&context, nullptr, 0);
+    EXPECT_EQ(std::memcmp(&context, &before, sizeof context), 0);
+}
+
+TEST(Checksum, NinthByteLandsInByteZeroAndIsEncipheredAtTheEnd) {
+    const std::string eight = "12345678";
+    KxmaaContext context = Fed(eight + "\x5A");
+    EXPECT_EQ(context.pending, 1);
+    const KxmaaContext ofEight = Fed(eight);
+    EXPECT_EQ(context.cipher.block[0], ofEight.cipher.block[0] ^ 0x5A);
+    EXPECT_EQ(std::memcmp(context.cipher.block + 1, ofEight.cipher.block + 1, 7), 0);
+
+    KxaContext expected = context.cipher;
+    kxa_crypt(&expected, 0);
+    EXPECT_EQ(kxmaa_finalise32(&context),
+              expected.block[4] | expected.block[5] << 8 | expected.block[6] << 16 | std::uint32_t{expected.block[7]} << 24);
+    EXPECT_EQ(context.pending, 1) << "finalising leaves pending as it was";
+    const std::uint32_t second = kxmaa_finalise32(&context);
+    EXPECT_NE(second, Checksum(eight + "\x5A")) << "a second finalisation enciphers again";
+}
+
+TEST(Checksum, TrailingZerosCountOnlyAcrossAGroupBoundary) {
+    const std::string base = "script!!" "abc";  // 11 bytes: a partial second group
+    EXPECT_EQ(Checksum(base), Checksum(base + std::string(3, '\0')));
+    EXPECT_EQ(Checksum(base), Checksum(base + std::string(5, '\0'))) << "16 bytes: completes the group with zeros";
+    EXPECT_NE(Checksum(base), Checksum(base + std::string(6, '\0'))) << "17 bytes: a third group";
+    EXPECT_NE(Checksum("script!!"), Checksum(std::string("script!!") + '\0'));
+}
+
+TEST(Checksum, FinaliseTwoEnciphersThreeTimesWhateverIsPending) {
+    for (const std::string_view text : {"", "abc", "abcdefgh"}) {
+        KxmaaContext context = Fed(text);
+        KxaContext expected = context.cipher;
+        for (int i = 0; i < 3; ++i) kxa_crypt(&expected, 0);
+        std::uint32_t result[2];
+        kxmaa_finalise2(&context, result);
+        EXPECT_EQ(std::memcmp(context.cipher.block, expected.block, 8), 0) << text;
+    }
+}
+
+} // namespace
