@@ -28,7 +28,7 @@ constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
 
 } // namespace
 
-std::size_t ProcessHandleCount() {
+std::map<int, std::size_t> ProcessHandlesByType() {
     std::vector<unsigned char> buffer(1 << 20);
     for (;;) {
         ULONG needed = 0;
@@ -43,14 +43,33 @@ std::size_t ProcessHandleCount() {
     }
     const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
     const ULONG self = ::GetCurrentProcessId();
-    std::size_t count = 0;
+    std::map<int, std::size_t> counts;
     for (ULONG i = 0; i < table->count; ++i)
-        if (table->entries[i].processId == self) ++count;
+        if (table->entries[i].processId == self) ++counts[table->entries[i].objectType];
+    return counts;
+}
+
+std::size_t ProcessHandleCount() {
+    std::size_t count = 0;
+    for (const auto& [type, number] : ProcessHandlesByType()) count += number;
     return count;
 }
 
-HandleCountCheck::HandleCountCheck() : before_(ProcessHandleCount()) {}
+HandleCountCheck::HandleCountCheck() : before_(ProcessHandlesByType()) {}
 
-bool HandleCountCheck::Unchanged() const { return ProcessHandleCount() == before_; }
+testing::AssertionResult HandleCountCheck::Unchanged() const {
+    const std::map<int, std::size_t> now = ProcessHandlesByType();
+    if (now == before_) return testing::AssertionSuccess();
+    testing::AssertionResult failure = testing::AssertionFailure();
+    failure << "handles per object type changed:";
+    std::map<int, std::size_t> all = before_;
+    all.insert(now.begin(), now.end());
+    for (const auto& [type, unused] : all) {
+        const auto was = before_.count(type) ? before_.at(type) : 0;
+        const auto is = now.count(type) ? now.at(type) : 0;
+        if (was != is) failure << " type " << type << ": " << was << " -> " << is << ";";
+    }
+    return failure;
+}
 
 } // namespace ih::test

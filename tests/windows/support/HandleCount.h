@@ -4,21 +4,28 @@
 // GetProcessHandleCount answers 0 under Wine, so the count comes from the
 // system handle table.
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
+#include <map>
+#include <string>
 
 namespace ih::test {
 
+// Handles this process holds, per object type number of the system table.
+std::map<int, std::size_t> ProcessHandlesByType();
 std::size_t ProcessHandleCount();
 
 // Records the count when built; Unchanged() compares it with the count now.
 class HandleCountCheck {
 public:
     HandleCountCheck();
-    bool Unchanged() const;
-    std::size_t Before() const noexcept { return before_; }
+    // Compares with the count now; use in EXPECT_TRUE, whose message shows
+    // which object types changed.
+    testing::AssertionResult Unchanged() const;
 
 private:
-    std::size_t before_;
+    std::map<int, std::size_t> before_;
 };
 
 } // namespace ih::test
