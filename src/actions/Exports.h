@@ -15,5 +15,9 @@ extern "C" {
 // return 0, or 1603 for a fatal error.
 UINT __stdcall CopyOtherFiles(MSIHANDLE installation);
 UINT __stdcall UpdateQmxAdapterDll(MSIHANDLE installation);
+UINT __stdcall RunBeforeScripts(MSIHANDLE installation);
+UINT __stdcall RunPreLaunchScripts(MSIHANDLE installation);
+UINT __stdcall RunAfterScripts(MSIHANDLE installation);
+UINT __stdcall RunErrorScripts(MSIHANDLE installation);
 
 } // extern "C"

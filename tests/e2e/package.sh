@@ -1,26 +1,33 @@
 # Sourced by the end-to-end test and by the demo: builds a package around a
 # built DLL with wixl and installs it with Wine's msiexec.
+#   e2e_build_package ARCH DLL WORKDIR WXS   builds WORKDIR/package.msi from WXS
 #   e2e_prepare ARCH DLL WORKDIR    lays out WORKDIR as installation media:
-#                                   the package and the files CopyOtherFiles takes
+#                                   the other-files package and the files CopyOtherFiles takes
 #   e2e_msiexec ARCH WORKDIR ARGS   runs msiexec (waits for every process) and
 #                                   prints the installer's own exit code
-#   e2e_install_folder ARCH, e2e_action_log: Unix paths of what the package changes
+#   e2e_install_folder ARCH [NAME], e2e_action_log: Unix paths of what a package changes
 #   e2e_reg ARCH ARGS               runs Wine's reg in the package's registry view
 # WINEPREFIX names the prefix.
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$e2e_here/../wine/wine.sh"
 
-e2e_prepare() {
-  local arch=$1 dll=$2 work=$3
+e2e_build_package() {
+  local arch=$1 dll=$2 work=$3 wxs=$4
   rm -rf "$work"
-  mkdir -p "$work/WinXP_i386"
-  cp "$e2e_here/OtherFiles.wxs" "$dll" "$work/"
+  mkdir -p "$work"
+  cp "$e2e_here/$wxs" "$dll" "$work/"
   echo "Kestro package test" > "$work/readme.txt"
   # wixl takes source files by relative name only.
   (cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Dll="$(basename "$dll")" -D Readme=readme.txt \
-      -o package.msi OtherFiles.wxs 2>/dev/null)
-  rm -f "$work/OtherFiles.wxs" "$work/readme.txt" "$work/$(basename "$dll")"
+      -o package.msi "$wxs" 2>/dev/null) || return 1
+  rm -f "$work/$wxs" "$work/readme.txt" "$work/$(basename "$dll")"
+}
+
+e2e_prepare() {
+  local arch=$1 dll=$2 work=$3
+  e2e_build_package "$arch" "$dll" "$work" OtherFiles.wxs || return 1
+  mkdir -p "$work/WinXP_i386"
   printf 'catalogue %s\n' "$arch" > "$work/cidsync.upd"
   printf 'driver description\n' > "$work/WinXP_i386/QMXONACCESSDRIV.INF"
   printf 'not this one\n' > "$work/QMXONACCESSDRIV.INF"
@@ -39,16 +46,38 @@ e2e_msiexec() {
   echo "$code"
 }
 
+# e2e_install_folder ARCH [FOLDER NAME]: where the package's INSTALLDIR lands.
 e2e_install_folder() {
+  local name=${2:-Kestro Package Test}
   case "$1" in
-    x64) echo "$WINEPREFIX/drive_c/Program Files/Kestro Package Test" ;;
-    x86) echo "$WINEPREFIX/drive_c/Program Files (x86)/Kestro Package Test" ;;
+    x64) echo "$WINEPREFIX/drive_c/Program Files/$name" ;;
+    x86) echo "$WINEPREFIX/drive_c/Program Files (x86)/$name" ;;
   esac
 }
 
 # The custom-action server runs as the prefix's user; its temporary folder
 # holds the shared action log.
 e2e_action_log() { echo "$WINEPREFIX/drive_c/users/$(id -un)/Temp/Kestro Anti-Virus CustomActions Log.txt"; }
+
+# Counts checks and failures for a test script: check DESCRIPTION COMMAND...
+e2e_checks=0 e2e_failures=0
+check() {
+  local what=$1; shift
+  e2e_checks=$((e2e_checks + 1))
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; e2e_failures=$((e2e_failures + 1)); fi
+}
+absent() { ! "$@" >/dev/null; }
+# Every end of the action in the installer's log says 1 (success).
+action_succeeded() {
+  grep -qE "Action ended .*: $2\. Return value 1\." "$1" && ! grep -qE "Action ended .*: $2\. Return value [^1]" "$1"
+}
+e2e_summary() {
+  echo "e2e $1: $((e2e_checks - e2e_failures)) of $e2e_checks checks passed"
+  [ "$e2e_failures" -eq 0 ]
+}
+
+# The action log's text, decoded, without line ends' carriage returns.
+e2e_log_text() { iconv -f UTF-16LE -t UTF-8 "$(e2e_action_log)" 2>/dev/null | tr -d '\r'; }
 
 e2e_reg() {
   local arch=$1; shift

@@ -14,19 +14,7 @@ if ! wine_usable "$arch"; then
   exit $WINE_SKIP
 fi
 
-checks=0 failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-absent() { ! "$@" >/dev/null; }
-action_succeeded() {  # every end of the action in the installer's log says 1 (success)
-  grep -qE "Action ended .*: $1\. Return value 1\." "$work/msiexec.log" &&
-    ! grep -qE "Action ended .*: $1\. Return value [^1]" "$work/msiexec.log"
-}
 same_file() { cmp -s "$1" "$2"; }
-log_text() { iconv -f UTF-16LE -t UTF-8 "$(e2e_action_log)" 2>/dev/null | tr -d '\r'; }
 adapters='HKLM\Software\Kestro\Corvane\ManagementAgent\Adapters'
 
 e2e_prepare "$arch" "$dll" "$work" || { echo "FAIL: the package could not be built"; exit 1; }
@@ -41,7 +29,7 @@ code=$(e2e_msiexec "$arch" "$work" /i "$package" BREAK_COPY=1)
 # The installer's 1603 reaches the shell as its low byte.
 check "msiexec ends with 1603 (exit status $code)" test "$code" = $((1603 & 255))
 check "the action log holds the action's line" \
-  test "$(log_text)" = "CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR"
+  test "$(e2e_log_text)" = "CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR"
 check "the installation was rolled back" test ! -e "$folder/readme.txt"
 check "nothing was copied" test ! -e "$folder/cidsync.upd"
 
@@ -54,13 +42,12 @@ check "the catalogue is copied" same_file "$work/cidsync.upd" "$folder/cidsync.u
 check "the driver description comes from WinXP_i386" same_file "$work/WinXP_i386/QMXONACCESSDRIV.INF" "$folder/QMXONACCESSDRIV.INF"
 check "the configuration file is copied" same_file "$work/qmxconf.xml" "$folder/qmxconf.xml"
 check "the configuration program is copied" same_file "$work/ConfigureQMX.exe" "$folder/ConfigureQMX.exe"
-check "the installer ran CopyOtherFiles and saw it succeed" action_succeeded CopyOtherFiles
-check "the installer ran UpdateQmxAdapterDll and saw it succeed" action_succeeded UpdateQmxAdapterDll
-check "the action log is empty after a clean run" test -z "$(log_text)"
+check "the installer ran CopyOtherFiles and saw it succeed" action_succeeded "$work/msiexec.log" CopyOtherFiles
+check "the installer ran UpdateQmxAdapterDll and saw it succeed" action_succeeded "$work/msiexec.log" UpdateQmxAdapterDll
+check "the action log is empty after a clean run" test -z "$(e2e_log_text)"
 check "the adapters key written by the package is there" e2e_reg "$arch" query "$adapters"
 check "its QMX registration was withdrawn" absent e2e_reg "$arch" query "$adapters\\QMX"
 
 e2e_msiexec "$arch" "$work" /x "$package" >/dev/null
 rm -rf "$folder"
-echo "e2e $arch: $((checks - failures)) of $checks checks passed"
-[ "$failures" -eq 0 ]
+e2e_summary "$arch other files"

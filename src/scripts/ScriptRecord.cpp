@@ -1,0 +1,68 @@
+#include "scripts/ScriptRecord.h"
+
+#include "crypto/FileChecksum.h"
+#include "frame/Registry.h"
+#include "scripts/CommandLine.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace ih::scripts {
+
+namespace {
+
+struct Program {
+    std::wstring path;
+    std::wstring name;
+};
+
+std::optional<Program> ProgramOf(std::wstring_view command) {
+    Program program;
+    if (!SplitCommandLine(command, program.path, program.name)) return std::nullopt;
+    return program;
+}
+
+std::optional<DWORD> ChecksumOf(const Program& program) {
+    std::uint32_t checksum = 0;
+    if (!crypto::ComputeFileChecksum(program.path.c_str(), &checksum, nullptr)) return std::nullopt;
+    return checksum;
+}
+
+} // namespace
+
+bool CheckScriptRecord(std::wstring_view command, bool& matches) {
+    matches = false;
+    const std::optional<Program> program = ProgramOf(command);
+    if (!program) return false;
+    const std::optional<DWORD> checksum = ChecksumOf(*program);
+    if (!checksum) return false;
+
+    RegistryKey records;
+    if (OpenRegistryKey(records, HKEY_LOCAL_MACHINE, kScriptRecordKey, KEY_READ | KEY_WRITE) == ERROR_SUCCESS) {
+        DWORD type = 0, stored = 0, size = sizeof stored;
+        const LONG result = ::RegQueryValueExW(records.get(), program->name.c_str(), nullptr, &type,
+                                               reinterpret_cast<BYTE*>(&stored), &size);
+        // A value of another type or size counts as absent.
+        matches = result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof stored && stored == *checksum;
+    }
+    return true;
+}
+
+bool RecordScript(std::wstring_view command) {
+    const std::optional<Program> program = ProgramOf(command);
+    if (!program) return false;
+    const std::wstring keyName(kScriptRecordKey);
+    RegistryKey records;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_READ | KEY_WRITE, nullptr, records.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    const std::optional<DWORD> checksum = ChecksumOf(*program);
+    if (!checksum) return false;
+    const DWORD value = *checksum;
+    return ::RegSetValueExW(records.get(), program->name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                            sizeof value) == ERROR_SUCCESS;
+}
+
+} // namespace ih::scripts
