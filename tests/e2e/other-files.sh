@@ -2,17 +2,12 @@
 # End to end: a wixl package installed with Wine's msiexec runs the deferred
 # CopyOtherFiles and UpdateQmxAdapterDll of the built DLL. Checks effects, not
 # only exit codes (Wine reports a crashed action as success).
-# Usage: run-e2e.sh ARCH DLL WORKDIR   (WINEPREFIX names a prepared prefix)
+# Usage: other-files.sh ARCH DLL WORKDIR   (WINEPREFIX names a prepared prefix)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/package.sh"
 arch=$1 dll=$2 work=$3
-export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-
-if ! wine_usable "$arch"; then
-  echo "skipped: Wine cannot run $arch programs on this machine"
-  exit $WINE_SKIP
-fi
+e2e_start "$arch"
 
 same_file() { cmp -s "$1" "$2"; }
 adapters='HKLM\Software\Kestro\Corvane\ManagementAgent\Adapters'

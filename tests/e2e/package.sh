@@ -1,5 +1,6 @@
 # Sourced by the end-to-end test and by the demo: builds a package around a
 # built DLL with wixl and installs it with Wine's msiexec.
+#   e2e_start ARCH                  ends the test as skipped where ARCH cannot run
 #   e2e_build_package ARCH DLL WORKDIR WXS   builds WORKDIR/package.msi from WXS
 #   e2e_prepare ARCH DLL WORKDIR    lays out WORKDIR as installation media:
 #                                   the other-files package and the files CopyOtherFiles takes
@@ -11,6 +12,16 @@
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$e2e_here/../wine/wine.sh"
+
+# e2e_start ARCH: quiet Wine for the test, or end the test as skipped when this
+# machine cannot run ARCH programs.
+e2e_start() {
+  export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  if ! wine_usable "$1"; then
+    echo "skipped: Wine cannot run $1 programs on this machine"
+    exit $WINE_SKIP
+  fi
+}
 
 e2e_build_package() {
   local arch=$1 dll=$2 work=$3 wxs=$4

@@ -8,12 +8,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/package.sh"
 arch=$1 dll=$2 work=$3
-export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-
-if ! wine_usable "$arch"; then
-  echo "skipped: Wine cannot run $arch programs on this machine"
-  exit $WINE_SKIP
-fi
+e2e_start "$arch"
 
 e2e_build_package "$arch" "$dll" "$work" Scripts.wxs || { echo "FAIL: the package could not be built"; exit 1; }
 # The scripts write to runs.txt beside themselves, in the installation source.
