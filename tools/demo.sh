@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The main job: builds InstallerHelper.dll for x64 and x86, then installs a
-# small demo package with Wine's msiexec, once with good action data and once
-# with broken data, and shows the action log and what changed on the machine.
+# The main job: builds InstallerHelper.dll for x64 and x86, then installs small
+# demo packages with Wine's msiexec and shows the action log and what changed
+# on the machine: the other-files package once with broken action data and
+# once with good data, and the scripts package twice (the second installation
+# skips the scripts the first one recorded).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -57,4 +59,21 @@ for arch in x64 x86; do
   show_log
   show_machine "$arch"
   e2e_msiexec "$arch" "$work" /x "$(e2e_windows_path "$work/package.msi")" >/dev/null
+
+  scripts=$root/build/demo/$arch-scripts
+  e2e_build_package "$arch" "build/$arch/src/InstallerHelper.dll" "$scripts" Scripts.wxs
+  printf '[Scripts]\r\nBeforeScript=%%ScriptPath%%\\before.bat %%QmxVersion%%\r\nAfterScript=[2]%%ScriptPath%%\\after.bat\r\n' \
+    > "$scripts/QMX.CFG"
+  printf '@echo before %%1 ran>>"%%~dp0runs.txt"\r\n' > "$scripts/before.bat"
+  printf '@echo after ran>>"%%~dp0runs.txt"\r\n' > "$scripts/after.bat"
+  e2e_reg "$arch" delete 'HKLM\SOFTWARE\Kestro\QMXService' /f >/dev/null || true
+  echo "--- QMX.CFG:"; tr -d '\r' < "$scripts/QMX.CFG" | sed 's/^/    /'
+  for attempt in first second; do
+    echo "== scripts package, $attempt installation"
+    echo "exit status: $(e2e_msiexec "$arch" "$scripts" /i "$(e2e_windows_path "$scripts/package.msi")")"
+    echo "--- what the scripts wrote so far (runs.txt):"; tr -d '\r' < "$scripts/runs.txt" | sed 's/^/    /'
+    echo "--- run records (HKLM\SOFTWARE\Kestro\QMXService\ScriptCheck):"
+    e2e_reg "$arch" query 'HKLM\SOFTWARE\Kestro\QMXService\ScriptCheck' | grep REG_DWORD | sed 's/^ */    /'
+    e2e_msiexec "$arch" "$scripts" /x "$(e2e_windows_path "$scripts/package.msi")" >/dev/null
+  done
 done
