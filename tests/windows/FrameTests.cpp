@@ -2,12 +2,14 @@
 // messages, field splitting in the Windows build, and the shared file and
 // registry operations.
 
+#include "frame/ActionGuard.h"
 #include "frame/Fields.h"
 #include "frame/FileOperations.h"
 #include "frame/HResult.h"
 #include "frame/Installer.h"
 #include "frame/Registry.h"
 #include "support/HandleCount.h"
+#include "support/LogFile.h"
 #include "support/TestFolder.h"
 #include "support/TestPackage.h"
 #include "support/TestRegistry.h"
@@ -147,6 +149,22 @@ TEST(DeleteKeyTree, RemovesNestedSubkeysDepthFirst) {
     EXPECT_FALSE(tree.Exists(L"Top"));
     EXPECT_TRUE(tree.Exists(L"Keep"));
     EXPECT_EQ(ih::DeleteKeyTree(HKEY_CURRENT_USER, tree.Path(L"Top")), ERROR_FILE_NOT_FOUND);
+}
+
+} // namespace
+
+namespace {
+
+using namespace ih::test;
+
+TEST(GuardAction, TurnsAnEscapedErrorIntoTheFailureResultWithOneLogLine) {
+    const TestFolder temp;
+    const TemporaryFolderRedirect redirect(temp.Path());
+    EXPECT_EQ(ih::GuardAction(L"SomeAction", 1603, []() -> UINT { throw std::bad_alloc(); }), 1603u);
+    EXPECT_EQ(ih::GuardAction(L"OtherAction", 0, []() -> UINT { throw 42; }), 0u);
+    EXPECT_EQ(ih::GuardAction(L"QuietAction", 1603, []() -> UINT { return 0; }), 0u);
+    EXPECT_EQ(ActionLogEntries(), (std::vector<std::wstring>{L"SomeAction ended early: out of memory",
+                                                              L"OtherAction ended early: unexpected internal error"}));
 }
 
 } // namespace
