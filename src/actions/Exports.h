@@ -15,5 +15,6 @@ extern "C" {
 // return 0, or 1603 for a fatal error.
 UINT __stdcall CopyOtherFiles(MSIHANDLE installation);
 UINT __stdcall UpdateQmxAdapterDll(MSIHANDLE installation);
+UINT __stdcall ReadCatalog(MSIHANDLE installation);
 
 } // extern "C"
