@@ -17,3 +17,8 @@ target_compile_options(ih_portable PRIVATE ${IH_WARNINGS})
 target_sources(ih_portable PRIVATE
   ${CMAKE_SOURCE_DIR}/src/crypto/Cipher.cpp
   ${CMAKE_SOURCE_DIR}/src/crypto/Checksum.cpp)
+
+# The catalogue reader.
+target_sources(ih_portable PRIVATE
+  ${CMAKE_SOURCE_DIR}/src/update/Catalogue.cpp
+  ${CMAKE_SOURCE_DIR}/src/update/MultibyteText.cpp)

@@ -19,5 +19,6 @@ UINT __stdcall RunBeforeScripts(MSIHANDLE installation);
 UINT __stdcall RunPreLaunchScripts(MSIHANDLE installation);
 UINT __stdcall RunAfterScripts(MSIHANDLE installation);
 UINT __stdcall RunErrorScripts(MSIHANDLE installation);
+UINT __stdcall ReadCatalog(MSIHANDLE installation);
 
 } // extern "C"

@@ -38,3 +38,12 @@ HRESULT PostInstallerMessage(MSIHANDLE installation, int messageNumber, bool asW
 }
 
 } // namespace ih
+
+namespace ih {
+
+UINT SetInstallerProperty(MSIHANDLE installation, std::wstring_view name, std::wstring_view value) {
+    const std::wstring propertyName(name), propertyValue(value);
+    return ::MsiSetPropertyW(installation, propertyName.c_str(), propertyValue.c_str());
+}
+
+} // namespace ih

@@ -23,3 +23,10 @@ HRESULT PostInstallerMessage(MSIHANDLE installation, int messageNumber, bool asW
                              const wchar_t* text4 = nullptr);
 
 } // namespace ih
+
+namespace ih {
+
+// Sets a property of the running installation; returns the installer's result.
+UINT SetInstallerProperty(MSIHANDLE installation, std::wstring_view name, std::wstring_view value);
+
+} // namespace ih
