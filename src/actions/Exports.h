@@ -12,5 +12,7 @@ extern "C" {
 // return 0, or 1603 for a fatal error.
 UINT __stdcall CopyOtherFiles(MSIHANDLE installation);
 UINT __stdcall UpdateQmxAdapterDll(MSIHANDLE installation);
+UINT __stdcall UpdateQMXI(MSIHANDLE installation);
+UINT __stdcall RemoveQMXI(MSIHANDLE installation);
 
 } // extern "C"

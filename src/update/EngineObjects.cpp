@@ -19,9 +19,23 @@ EngineObjects::EngineObjects() {
     completeEvent_.reset(::CreateEventW(&attributes_, TRUE, FALSE, names_.completeEvent.c_str()));
 }
 
+namespace {
+
+// Not a static object: the runtime's exit-time destructors were measured not
+// to run when the installer frees the library, so the library's entry point
+// ends the objects' life itself.
+EngineObjects* instance = nullptr;
+
+} // namespace
+
 EngineObjects& Engine() {
-    static EngineObjects objects;
-    return objects;
+    if (!instance) instance = new EngineObjects();
+    return *instance;
+}
+
+void DestroyEngineObjects() noexcept {
+    delete instance;
+    instance = nullptr;
 }
 
 } // namespace ih::update

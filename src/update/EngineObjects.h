@@ -1,8 +1,8 @@
 #pragma once
 // The library-wide engine objects: the only state that outlives one action.
 // They are built on first use, inside an action rather than while the loader
-// holds its lock, and stay until the library is unloaded, when their handles
-// are closed.
+// holds its lock, and stay until the library is unloaded: the library's entry
+// point destroys them when the installer frees it.
 
 #include "frame/Handles.h"
 #include "update/EngineNames.h"
@@ -36,8 +36,13 @@ private:
     UniqueHandle completeEvent_;
 };
 
-// This library's instance, built on first call. Throws std::runtime_error when
-// the security descriptor cannot be built.
+// This library's instance, built on first call (by the actions' thread; the
+// installer runs one action at a time). Throws std::runtime_error when the
+// security descriptor cannot be built, std::bad_alloc without memory.
 EngineObjects& Engine();
+
+// Closes the engine objects' handles and forgets them; the next Engine() builds
+// them afresh. Called when the library is unloaded.
+void DestroyEngineObjects() noexcept;
 
 } // namespace ih::update
