@@ -265,7 +265,7 @@ TEST_F(EngineUpdateTest, BadActionDataIsFatalWithItsLogLine) {
     const std::wstring unusable = L"UpdateQMXI custom action data was empty - cannot determine SOURCEDIR or INSTALLDIR";
     struct Case {
         const char* what;
-        UINT (*action)(MSIHANDLE);
+        UINT(__stdcall* action)(MSIHANDLE);
         std::wstring data;
         std::wstring line;
     } const cases[] = {
