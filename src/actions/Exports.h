@@ -14,5 +14,6 @@ UINT __stdcall CopyOtherFiles(MSIHANDLE installation);
 UINT __stdcall UpdateQmxAdapterDll(MSIHANDLE installation);
 UINT __stdcall UpdateQMXI(MSIHANDLE installation);
 UINT __stdcall RemoveQMXI(MSIHANDLE installation);
+UINT __stdcall PreInstallChecks(MSIHANDLE installation);
 
 } // extern "C"
