@@ -308,7 +308,7 @@ TEST_F(EngineUpdateTest, RemovalDeletesTheEngineOrFindsItGone) {
     EXPECT_EQ(record.Calls(), (std::vector<EngineCall>{{L"DllUnregisterServer", L"QMXI.dll"}}));
     EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLinesAnd({success})));
     EXPECT_FALSE(EventIsSet(names.completeEvent)) << "a removal never announces a new engine";
-    EXPECT_EQ(ReadLines(temp / L"client.txt"), (std::vector<std::wstring>{L"requested", L"suspended"}));
+    EXPECT_EQ(ReadLines(temp / L"client.txt"), (std::vector<std::wstring>{L"started", L"requested", L"suspended"}));
 
     ClearLog();
     EXPECT_EQ(Remove(install.Path()), 0u) << "already gone";
