@@ -84,14 +84,13 @@ protected:
         return L"\"" + folder + L"\\setup.exe\" -ni -remove -noimp";
     }
     void SetUp() override {
-        // One-time initialisations of the runtime and of the thread's window
-        // station, which later calls reuse, are made before handles are counted.
+        // One-time initialisations that later calls reuse are made before
+        // handles are counted: the runtime's first exception keeps four
+        // handles, and Wine's first profile read in a process keeps one.
         try {
             throw std::runtime_error("warm-up");
         } catch (const std::exception&) {
         }
-        ::FindWindowW(nullptr, L"no such window");
-        // Wine's first profile read in a process keeps one handle for good.
         temp.WriteFile(L"warm-up.ini", "[PACKAGE]\r\nA=1\r\n");
         wchar_t value[8];
         ::GetPrivateProfileStringW(L"PACKAGE", L"A", L"", value, 8, (temp / L"warm-up.ini").c_str());
