@@ -315,6 +315,24 @@ TEST_F(EngineUpdateTest, RemovalDeletesTheEngineOrFindsItGone) {
     EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLinesAnd({success})));
 }
 
+TEST_F(EngineUpdateTest, ReadOnlyEngineIsReplaced) {
+    PlaceEngine(source / L"QMXI.dll");
+    install.WriteFile(L"QMXI.dll", "old engine");
+    ASSERT_TRUE(::SetFileAttributesW((install / L"QMXI.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Update(Data()), 0u) << "survives the deletion (access denied), then is made writable";
+    EXPECT_EQ(ReadWholeFile(install / L"QMXI.dll"), ReadWholeFile(source / L"QMXI.dll"));
+    EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLinesAnd({L"QMXI dll was installed successfully"})));
+}
+
+TEST_F(EngineUpdateTest, RemovalOfAnEngineStillLoadedElsewhereIsLoggedButNotFatal) {
+    PlaceEngine(install / L"QMXI.dll");
+    const ChildProcess holder = HoldLibrary(install / L"QMXI.dll");
+    EXPECT_EQ(Remove(install.Path()), 0u);
+    EXPECT_TRUE(FileExists(install / L"QMXI.dll"));
+    EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLinesAnd({L"ERROR: Unable to delete the QMXI file",
+                                                            L"QMXI dll uninstalled successfully"})));
+}
+
 TEST_F(EngineUpdateTest, RemovalStopsWhenAClientNeverGetsReady) {
     PlaceEngine(install / L"QMXI.dll");
     const std::wstring started = UniqueEventName(L"client");
