@@ -20,5 +20,8 @@ UINT __stdcall RunPreLaunchScripts(MSIHANDLE installation);
 UINT __stdcall RunAfterScripts(MSIHANDLE installation);
 UINT __stdcall RunErrorScripts(MSIHANDLE installation);
 UINT __stdcall ReadCatalog(MSIHANDLE installation);
+UINT __stdcall UpdateQMXI(MSIHANDLE installation);
+UINT __stdcall RemoveQMXI(MSIHANDLE installation);
+UINT __stdcall PreInstallChecks(MSIHANDLE installation);
 
 } // extern "C"

@@ -1,0 +1,106 @@
+#include "update/EngineUpdate.h"
+
+#include "frame/ActionData.h"
+#include "frame/ActionLog.h"
+#include "frame/Fields.h"
+#include "frame/FileOperations.h"
+#include "frame/HResult.h"
+#include "update/EngineHandshake.h"
+#include "update/UniqueFileName.h"
+
+#include <string>
+
+namespace ih::update {
+
+namespace {
+
+void EnsureTrailingBackslash(std::wstring& folder) {
+    if (folder.back() != L'\\') folder.push_back(L'\\');
+}
+
+} // namespace
+
+UINT UpdateQMXI(MSIHANDLE installation) {
+    const ActionLog log;
+    const ActionData data = ReadActionData(installation, log, kCustomActionData,
+                                           {L"Error getting UpdateQmxi CustomActionData",
+                                            L"Empty string returned from GetProperty inside UpdateQMXI. Fatal error"});
+    if (!data.Ok()) return ERROR_INSTALL_FAILURE;
+
+    std::int32_t position = 0;
+    std::wstring installFolder = NextField(data.value, kFieldDelimiters, position);
+    std::wstring sourceFolder = NextField(data.value, kFieldDelimiters, position);
+    if (installFolder.empty() || sourceFolder.empty()) {
+        log.WriteText(L"UpdateQMXI custom action data was empty - cannot determine SOURCEDIR or INSTALLDIR");
+        return ERROR_INSTALL_FAILURE;
+    }
+    EnsureTrailingBackslash(installFolder);
+    EnsureTrailingBackslash(sourceFolder);
+
+    // However the update ends, the update mutex is not left owned.
+    const EngineUpdateScope update;
+    const std::int32_t released = ReleaseEngine(installFolder, log);
+    if (released != 0) log.Write(L"Error Uninstalling QMXI - error returned: %d", released);
+
+    const std::wstring source = sourceFolder + std::wstring(kEngineLibrary);
+    std::wstring engine = installFolder + std::wstring(kEngineLibrary);
+    ::SetFileAttributesW(engine.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!::CopyFileW(source.c_str(), engine.c_str(), FALSE)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_SHARING_VIOLATION) {
+            log.Write(L"Error copying QMXI file (error returned was not ERROR_SHARING_VIOLATION), was: %s",
+                      ActionLog::SystemErrorText(error));
+            return ERROR_INSTALL_FAILURE;
+        }
+        // The installed engine is still loaded: the new one goes beside it
+        // under a numbered name, and the next update removes the old one.
+        log.WriteText(L"Error copying QMXI dll - attempting to rename and copy the file");
+        std::wstring numbered;
+        if (MakeUniqueFileName(installFolder, kEngineLibrary, numbered) < 0) {
+            log.WriteText(L"Error renaming QMXI dll so that it can be copied. Fatal error");
+            return ERROR_INSTALL_FAILURE;
+        }
+        if (!::CopyFileW(source.c_str(), numbered.c_str(), FALSE)) {
+            const std::int32_t copyError = HResultFromWin32(static_cast<std::int32_t>(::GetLastError()));
+            log.Write(L"Error copying renamed QMXI file: %d. Fatal error", copyError);
+            return ERROR_INSTALL_FAILURE;
+        }
+        engine = std::move(numbered);
+    }
+
+    for (const wchar_t* pattern : {L"*.DAT", L"*.vdb", L"Zorl.dll", L"KMTQ.dll", L"*.IDE"})
+        CopyMatchingFiles(sourceFolder + pattern, installFolder, sourceFolder);
+
+    if (RegisterEngine(engine) != ERROR_SUCCESS) {
+        log.WriteText(L"Error installing QMXI dll");
+        return ERROR_INSTALL_FAILURE;
+    }
+    log.WriteText(L"QMXI dll was installed successfully");
+    return ERROR_SUCCESS;
+}
+
+UINT RemoveQMXI(MSIHANDLE installation) {
+    const ActionLog log;
+    const ActionData data = ReadActionData(installation, log, kCustomActionData,
+                                           {L"Error getting REMOVEQMXIPROPERTY property",
+                                            L"Empty string returned from GetProperty inside RemoveQMXI. Fatal error"});
+    if (!data.Ok()) return ERROR_INSTALL_FAILURE;
+    const std::wstring& folder = data.value;
+
+    const EngineUpdateScope update;
+    const std::int32_t released = ReleaseEngine(folder, log);
+    if (released != 0) {
+        log.Write(L"Error uninstalling QMXI dll, with the error: %s",
+                  ActionLog::SystemErrorText(static_cast<DWORD>(released)));
+        return ERROR_INSTALL_FAILURE;
+    }
+
+    const std::wstring engine = folder + L"\\" + std::wstring(kEngineLibrary);
+    if (!::DeleteFileW(engine.c_str()) && ::SetFileAttributesW(engine.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+        !::DeleteFileW(engine.c_str()))
+        log.WriteText(L"ERROR: Unable to delete the QMXI file");
+    log.WriteText(L"QMXI dll uninstalled successfully");
+    return ERROR_SUCCESS;
+}
+
+} // namespace ih::update

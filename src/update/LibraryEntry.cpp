@@ -1,0 +1,20 @@
+#include "update/LibraryEntry.h"
+
+#include "frame/Handles.h"
+
+#include <string>
+
+namespace ih::update {
+
+DWORD CallLibraryEntry(std::wstring_view library, const char* entryName) {
+    const std::wstring path(library);
+    UniqueLibrary loaded(::LoadLibraryW(path.c_str()));
+    if (!loaded) return ::GetLastError();
+    const FARPROC entry = ::GetProcAddress(loaded.get(), entryName);
+    if (!entry) return ::GetLastError();  // taken before the library is unloaded
+    using RegistrationEntry = HRESULT(STDAPICALLTYPE*)();
+    reinterpret_cast<RegistrationEntry>(reinterpret_cast<void*>(entry))();
+    return ERROR_SUCCESS;
+}
+
+} // namespace ih::update

@@ -1,0 +1,69 @@
+#include "update/PreInstallChecks.h"
+
+#include "frame/ActionLog.h"
+#include "frame/Handles.h"
+#include "frame/Installer.h"
+#include "update/ClassicProduct.h"
+#include "update/RunAndWait.h"
+
+#include <userenv.h>
+
+#include <string>
+
+namespace ih::update {
+
+namespace {
+
+constexpr DWORD kTempCapacity = 260;
+
+// Ends the checks; the action tells the user through error 3002.
+class ClassicRemovalFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+bool RestartPending() {
+    wchar_t temp[kTempCapacity] = {};
+    if (!::ExpandEnvironmentStringsForUserW(nullptr, L"%TEMP%", temp, kTempCapacity)) temp[0] = L'\0';
+    const std::wstring marker = std::wstring(temp) + std::wstring(kRestartMarker);
+    const UniqueFileHandle file(
+        ::CreateFileW(marker.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+UINT RemoveClassicProduct(const ActionLog& log) {
+    std::wstring folder;
+    if (!IsClassicProductInstalled(folder)) return ERROR_SUCCESS;
+
+    if (static_cast<HRESULT>(CloseClassicWindows()) < 0) {
+        log.WriteText(L"Failed to uninstall Classic QMX");
+        throw ClassicRemovalFailed("the earlier generation's windows could not be closed");
+    }
+    // Its exit code says nothing reliable; the second look decides.
+    RunAndWait(L"\"" + folder + L"\\setup.exe\" -ni -remove -noimp", kClassicUninstallTimeout);
+
+    std::wstring stillThere;
+    if (IsClassicProductInstalled(stillThere)) {
+        log.WriteText(L"Uninstallation of Classic QMX was unsuccessful - exiting installation");
+        throw ClassicRemovalFailed("the earlier generation survived its uninstaller");
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+UINT PreInstallChecks(MSIHANDLE installation) {
+    const ActionLog log;
+    if (RestartPending()) {
+        PostInstallerMessage(installation, kRestartPendingMessage, false);
+        return ERROR_INSTALL_FAILURE;
+    }
+    try {
+        return RemoveClassicProduct(log);
+    } catch (...) {
+        PostInstallerMessage(installation, kClassicRemovalFailedMessage, false, L"Kestro Anti-Virus");
+        return ERROR_INSTALL_FAILURE;
+    }
+}
+
+} // namespace ih::update
