@@ -57,7 +57,7 @@ inline RoundKeys RoundKeyWords(const KxaContext& context) noexcept {
     return keys;
 }
 
-inline std::uint32_t RoundFunction(std::uint32_t right, std::uint32_t roundKey) noexcept {
+[[gnu::always_inline]] inline std::uint32_t RoundFunction(std::uint32_t right, std::uint32_t roundKey) noexcept {
     const std::uint32_t x = right ^ roundKey;
     return kMixTables[0][x & 0xFFu] ^ kMixTables[1][(x >> 8) & 0xFFu] ^ kMixTables[2][(x >> 16) & 0xFFu] ^
            kMixTables[3][x >> 24];
@@ -65,7 +65,7 @@ inline std::uint32_t RoundFunction(std::uint32_t right, std::uint32_t roundKey) 
 
 // Eight rounds on (left, right), keys in order (encipher) or reversed
 // (decipher); leaves the halves exchanged once more, as the block stores them.
-inline void Rounds(std::uint32_t& left, std::uint32_t& right, const RoundKeys& keys, bool decipher) noexcept {
+[[gnu::always_inline]] inline void Rounds(std::uint32_t& left, std::uint32_t& right, const RoundKeys& keys, bool decipher) noexcept {
     std::uint32_t l = left, r = right;
     for (std::size_t j = 0; j < 8; ++j) {
         const std::uint32_t next = l ^ RoundFunction(r, keys[decipher ? 7 - j : j]);
