@@ -23,27 +23,14 @@ struct KeyedTables {
                 for (std::size_t v = 0; v < 256; ++v) rounds[k][t][v] = kMixTables[t][v ^ keys[t][k]];
     }
 
-    [[gnu::always_inline]] std::uint32_t Round(std::size_t k, std::uint32_t right) const noexcept {
-        const auto& r = rounds[k];
-        return (r[0][right & 0xFFu] ^ r[1][(right >> 8) & 0xFFu]) ^ (r[2][(right >> 16) & 0xFFu] ^ r[3][right >> 24]);
-    }
-
     // Enciphers (left, right) in place, halves exchanged as the block stores them.
     [[gnu::always_inline]] void Encipher(std::uint32_t& left, std::uint32_t& right) const noexcept {
         std::uint32_t l = left, r = right;
         for (std::size_t k = 0; k < 8; ++k) {
-            const auto& t = rounds[k];
-            // The left half is known long before the look-ups: folding it into
-            // the first pair and combining the pairs as a tree keeps two XORs,
-            // not four, after the look-ups on the path from one round to the
-            // next. The empty statements stop the compiler from turning the
-            // tree back into a chain.
-            std::uint32_t low = l ^ t[0][r & 0xFFu] ^ t[1][(r >> 8) & 0xFFu];
-            std::uint32_t high = t[3][r >> 24] ^ t[2][(r >> 16) & 0xFFu];
-            asm("" : "+r"(low));
-            asm("" : "+r"(high));
+            const auto& round = rounds[k];
+            const std::uint32_t next = MixRound(l, r, [&round](std::size_t t, std::uint32_t v) { return round[t][v]; });
             l = r;
-            r = low ^ high;
+            r = next;
         }
         left = r;
         right = l;
