@@ -1,6 +1,12 @@
 # Native (Linux) build of the code that does not need Windows, under
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set(IH_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+# The benchmark build measures the code as shipped: no sanitizers.
+option(IH_SANITIZE "Build the native code with ASan + UBSan" ON)
+option(IH_BENCHMARKS "Build the benchmarks (Google Benchmark, zlib)" OFF)
+if(NOT IH_SANITIZE)
+  set(IH_SANITIZERS "")
+endif()
 add_compile_options(${IH_SANITIZERS})
 add_link_options(${IH_SANITIZERS})
 

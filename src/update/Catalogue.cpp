@@ -10,12 +10,8 @@ namespace ih::update {
 
 namespace {
 
-std::string FoldAsciiCase(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
+char FoldedByte(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::uint16_t Little16(const unsigned char* bytes) {
@@ -93,31 +89,88 @@ std::int32_t Parse(CatalogueSource& source, CatalogueList& list) {
 
 } // namespace
 
+namespace {
+
+// FNV-1a over the case-folded bytes, then a final mix so that the high half,
+// which is stored and picks the cell, depends on every byte.
+std::uint64_t FoldedHash(std::string_view name) {
+    std::uint64_t hash = 0xCBF29CE484222325u;
+    for (const char c : name) {
+        hash ^= static_cast<unsigned char>(FoldedByte(c));
+        hash *= 0x100000001B3u;
+    }
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDu;
+    hash ^= hash >> 33;
+    return hash;
+}
+
+bool FoldedEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldedByte(a[i]) != FoldedByte(b[i])) return false;
+    }
+    return true;
+}
+
+constexpr std::uint64_t HashTag(std::uint64_t hash) { return hash >> 32; }
+
+// An index pair holds the hash's high half (which also picks the cell) above
+// the item's number plus one.
+constexpr std::size_t FirstCell(std::uint64_t tag, std::size_t mask) { return static_cast<std::size_t>(tag) & mask; }
+constexpr std::size_t ItemOf(std::uint64_t pair) { return static_cast<std::size_t>((pair & 0xFFFFFFFFu) - 1); }
+
+} // namespace
+
+std::size_t CatalogueList::Probe(std::string_view name, std::uint64_t hash) const {
+    const std::size_t mask = index_.size() - 1;
+    for (std::size_t cell = FirstCell(HashTag(hash), mask);; cell = (cell + 1) & mask) {
+        const std::uint64_t pair = index_[cell];
+        if (pair == 0) return cell;
+        if ((pair >> 32) == HashTag(hash) && FoldedEqual(slots_[ItemOf(pair)].entry.name, name)) return cell;
+    }
+}
+
+void CatalogueList::Grow() {
+    std::vector<std::uint64_t> old(std::max<std::size_t>(64, index_.size() * 2), 0);
+    old.swap(index_);
+    const std::size_t mask = index_.size() - 1;
+    for (const std::uint64_t pair : old) {
+        if (pair == 0) continue;
+        // The stored half of the hash picks the cell, so growing never goes
+        // back to the names.
+        std::size_t cell = FirstCell(pair >> 32, mask);
+        while (index_[cell] != 0) cell = (cell + 1) & mask;
+        index_[cell] = pair;
+    }
+}
+
 void CatalogueList::Append(CatalogueEntry entry) {
-    std::string folded = FoldAsciiCase(entry.name);
-    const auto earlier = byFoldedName_.find(folded);
-    if (earlier != byFoldedName_.end()) {
-        entries_.erase(earlier->second);
-        byFoldedName_.erase(earlier);
+    // At most half the cells in use keeps probes short.
+    if ((live_ + 1) * 2 > index_.size()) Grow();
+    const std::uint64_t hash = FoldedHash(entry.name);
+    const std::size_t cell = Probe(entry.name, hash);
+    slots_.push_back(Slot{std::move(entry), false});
+    if (index_[cell] != 0) {
+        slots_[ItemOf(index_[cell])].removed = true;
+    } else {
+        ++live_;
     }
-    entries_.push_back(std::move(entry));
-    try {
-        byFoldedName_.emplace(std::move(folded), std::prev(entries_.end()));
-    } catch (...) {
-        entries_.pop_back();  // the list and its index stay in step
-        throw;
-    }
+    index_[cell] = (HashTag(hash) << 32) | slots_.size();
 }
 
 const CatalogueEntry* CatalogueList::FindExact(std::string_view name) const {
-    const auto found = byFoldedName_.find(FoldAsciiCase(name));
-    if (found == byFoldedName_.end() || found->second->name != name) return nullptr;
-    return &*found->second;
+    if (index_.empty()) return nullptr;
+    const std::uint64_t pair = index_[Probe(name, FoldedHash(name))];
+    if (pair == 0) return nullptr;
+    const CatalogueEntry& entry = slots_[ItemOf(pair)].entry;
+    return entry.name == name ? &entry : nullptr;
 }
 
 void CatalogueList::Clear() noexcept {
-    byFoldedName_.clear();
-    entries_.clear();
+    index_.clear();
+    slots_.clear();
+    live_ = 0;
 }
 
 std::size_t MemoryCatalogueSource::Read(void* buffer, std::size_t count) {

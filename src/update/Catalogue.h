@@ -10,10 +10,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
+#include <deque>
+#include <iterator>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace ih::update {
 
@@ -39,10 +40,52 @@ struct CatalogueEntry {
 };
 
 // The items of one catalogue in the order they were read, names unique when
-// ASCII letter case is ignored. Appending and finding are constant time.
+// ASCII letter case is ignored. Appending and finding take constant time: items
+// stay where they were first stored, a replaced item is only marked as
+// removed, and an open-addressing index of (hash of the case-folded name, item
+// number) pairs finds a name with about one memory access per probe.
 class CatalogueList {
+    struct Slot {
+        CatalogueEntry entry;
+        bool removed = false;
+    };
+    using Slots = std::deque<Slot>;
+
 public:
-    using Entries = std::list<CatalogueEntry>;
+    class Iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = CatalogueEntry;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const CatalogueEntry*;
+        using reference = const CatalogueEntry&;
+
+        Iterator() = default;
+        Iterator(Slots::const_iterator at, Slots::const_iterator end) : at_(at), end_(end) { SkipRemoved(); }
+        reference operator*() const { return at_->entry; }
+        pointer operator->() const { return &at_->entry; }
+        Iterator& operator++() {
+            ++at_;
+            SkipRemoved();
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator before = *this;
+            ++*this;
+            return before;
+        }
+        bool operator==(const Iterator& other) const { return at_ == other.at_; }
+
+    private:
+        void SkipRemoved() {
+            while (at_ != end_ && at_->removed) ++at_;
+        }
+        Slots::const_iterator at_{}, end_{};
+    };
+
+    CatalogueList() = default;
+    CatalogueList(const CatalogueList&) = delete;
+    CatalogueList& operator=(const CatalogueList&) = delete;
 
     // Removes an earlier item whose name equals this one's but for ASCII
     // letter case, then adds this one at the end.
@@ -51,14 +94,20 @@ public:
     const CatalogueEntry* FindExact(std::string_view name) const;
     void Clear() noexcept;
 
-    std::size_t size() const noexcept { return entries_.size(); }
-    bool empty() const noexcept { return entries_.empty(); }
-    Entries::const_iterator begin() const noexcept { return entries_.begin(); }
-    Entries::const_iterator end() const noexcept { return entries_.end(); }
+    std::size_t size() const noexcept { return live_; }
+    bool empty() const noexcept { return live_ == 0; }
+    Iterator begin() const { return {slots_.begin(), slots_.end()}; }
+    Iterator end() const { return {slots_.end(), slots_.end()}; }
 
 private:
-    Entries entries_;
-    std::unordered_map<std::string, Entries::iterator> byFoldedName_;
+    // Position in index_ of the pair for a name equal to `name` but for ASCII
+    // case, or of the empty cell where it would go.
+    std::size_t Probe(std::string_view name, std::uint64_t hash) const;
+    void Grow();
+
+    Slots slots_;
+    std::vector<std::uint64_t> index_;  // 0: empty; else hash high half << 32 | item number + 1
+    std::size_t live_ = 0;
 };
 
 // Where the catalogue's bytes come from: returns how many bytes it put in

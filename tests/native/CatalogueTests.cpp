@@ -77,6 +77,31 @@ TEST(CatalogueParse, LaterNameReplacesAnEarlierOneDifferingInCase) {
     EXPECT_EQ(parsed.items, (std::vector<Item>{{0, "A", 0, 2}, {0, "x.vdb", 0, 3}, {0, "other", 0, 4}}));
 }
 
+TEST(CatalogueList, KeepsOrderAndUniquenessAcrossManyReplacements) {
+    CatalogueList list;
+    const auto name = [](int i, bool upper) { return std::string(upper ? "DATA\\PART" : "data\\part") + std::to_string(i); };
+    for (int i = 0; i < 10000; ++i) list.Append({0, name(i, false), 0, static_cast<std::uint32_t>(i)});
+    for (int i = 0; i < 10000; i += 2) list.Append({0, name(i, true), 1, static_cast<std::uint32_t>(i)});
+    EXPECT_EQ(list.size(), 10000u);
+    std::vector<std::string> order;
+    for (const CatalogueEntry& entry : list) order.push_back(entry.name);
+    ASSERT_EQ(order.size(), 10000u);
+    EXPECT_EQ(order[0], name(1, false)) << "replaced items leave their place";
+    EXPECT_EQ(order[4999], name(9999, false));
+    EXPECT_EQ(order[5000], name(0, true)) << "replacements come last, in the order they were added";
+    EXPECT_EQ(order[9999], name(9998, true));
+    ASSERT_NE(list.FindExact(name(4, true)), nullptr);
+    EXPECT_EQ(list.FindExact(name(4, true))->extra, 1u);
+    EXPECT_EQ(list.FindExact(name(4, false)), nullptr) << "finding is exact; the replaced spelling is gone";
+    EXPECT_EQ(list.FindExact(name(5, true)), nullptr);
+    EXPECT_NE(list.FindExact(name(5, false)), nullptr);
+    EXPECT_EQ(list.FindExact("data\\part10000"), nullptr);
+    list.Clear();
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.begin(), list.end());
+    EXPECT_EQ(list.FindExact(name(5, false)), nullptr);
+}
+
 TEST(CatalogueParse, MalformedFormsAreRejectedWithAnEmptyList) {
     const std::string good = CatalogueBuilder({"n"}).Entry("QMXI.dll", 1).Bytes();
     std::string byte40 = good;
