@@ -1,5 +1,7 @@
 #include "frame/Fields.h"
 
+#include "frame/Text.h"
+
 namespace ih {
 
 std::wstring NextField(std::wstring_view text, std::wstring_view delimiters, std::int32_t& position) {
@@ -20,6 +22,16 @@ std::wstring NextField(std::wstring_view text, std::wstring_view delimiters, std
     const std::size_t next = end + 1;
     position = next > static_cast<std::size_t>(INT32_MAX) ? kFieldsExhausted : static_cast<std::int32_t>(next);
     return std::wstring(text.substr(start, end - start));
+}
+
+bool SplitFolderPair(std::wstring_view data, std::wstring& first, std::wstring& second) {
+    std::int32_t position = 0;
+    first = NextField(data, kFieldDelimiters, position);
+    second = NextField(data, kFieldDelimiters, position);
+    if (first.empty() || second.empty()) return false;
+    EnsureTrailingBackslash(first);
+    EnsureTrailingBackslash(second);
+    return true;
 }
 
 } // namespace ih

@@ -19,4 +19,9 @@ inline constexpr std::int32_t kFieldsExhausted = -1;
 // text holds no further field the result is empty and `position` becomes -1.
 std::wstring NextField(std::wstring_view text, std::wstring_view delimiters, std::int32_t& position);
 
+// The two folders at the head of a deferred action's data (installation
+// folder, then source folder), each ending in a backslash. False when either
+// field is missing.
+bool SplitFolderPair(std::wstring_view data, std::wstring& first, std::wstring& second);
+
 } // namespace ih

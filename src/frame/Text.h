@@ -1,6 +1,7 @@
 #pragma once
 // Small text helpers several subsystems share.
 
+#include <string>
 #include <string_view>
 
 namespace ih {
@@ -15,6 +16,11 @@ constexpr std::wstring_view TrimSpaces(std::wstring_view text) noexcept {
 constexpr std::wstring_view TrimLeadingSpaces(std::wstring_view text) noexcept {
     while (!text.empty() && text.front() == L' ') text.remove_prefix(1);
     return text;
+}
+
+// Paths are joined by plain concatenation, so folders carry their separator.
+inline void EnsureTrailingBackslash(std::wstring& folder) {
+    if (folder.empty() || folder.back() != L'\\') folder.push_back(L'\\');
 }
 
 } // namespace ih

@@ -3,6 +3,7 @@
 #include "frame/Clock.h"
 #include "frame/Handles.h"
 #include "frame/Registry.h"
+#include "frame/Text.h"
 #include "update/EngineObjects.h"
 #include "update/LibraryEntry.h"
 
@@ -18,7 +19,7 @@ constexpr DWORD kClientNameCapacity = 261;
 
 std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
     std::wstring path(folder);
-    if (path.empty() || path.back() != L'\\') path.push_back(L'\\');
+    EnsureTrailingBackslash(path);
     return path + std::wstring(name);
 }
 

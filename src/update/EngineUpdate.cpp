@@ -12,14 +12,6 @@
 
 namespace ih::update {
 
-namespace {
-
-void EnsureTrailingBackslash(std::wstring& folder) {
-    if (folder.back() != L'\\') folder.push_back(L'\\');
-}
-
-} // namespace
-
 UINT UpdateQMXI(MSIHANDLE installation) {
     const ActionLog log;
     const ActionData data = ReadActionData(installation, log, kCustomActionData,
@@ -27,15 +19,11 @@ UINT UpdateQMXI(MSIHANDLE installation) {
                                             L"Empty string returned from GetProperty inside UpdateQMXI. Fatal error"});
     if (!data.Ok()) return ERROR_INSTALL_FAILURE;
 
-    std::int32_t position = 0;
-    std::wstring installFolder = NextField(data.value, kFieldDelimiters, position);
-    std::wstring sourceFolder = NextField(data.value, kFieldDelimiters, position);
-    if (installFolder.empty() || sourceFolder.empty()) {
+    std::wstring installFolder, sourceFolder;
+    if (!SplitFolderPair(data.value, installFolder, sourceFolder)) {
         log.WriteText(L"UpdateQMXI custom action data was empty - cannot determine SOURCEDIR or INSTALLDIR");
         return ERROR_INSTALL_FAILURE;
     }
-    EnsureTrailingBackslash(installFolder);
-    EnsureTrailingBackslash(sourceFolder);
 
     // However the update ends, the update mutex is not left owned.
     const EngineUpdateScope update;

@@ -11,14 +11,6 @@
 
 namespace ih::update {
 
-namespace {
-
-void EnsureTrailingBackslash(std::wstring& folder) {
-    if (folder.back() != L'\\') folder.push_back(L'\\');
-}
-
-} // namespace
-
 UINT CopyOtherFiles(MSIHANDLE installation) {
     const ActionLog log;
     const ActionData data = ReadActionData(installation, log, kCustomActionData,
@@ -26,15 +18,11 @@ UINT CopyOtherFiles(MSIHANDLE installation) {
                                             L"Empty string returned from GetProperty inside CopyOtherFiles. Fatal error"});
     if (!data.Ok()) return ERROR_INSTALL_FAILURE;
 
-    std::int32_t position = 0;
-    std::wstring installFolder = NextField(data.value, kFieldDelimiters, position);
-    std::wstring sourceFolder = NextField(data.value, kFieldDelimiters, position);
-    if (installFolder.empty() || sourceFolder.empty()) {
+    std::wstring installFolder, sourceFolder;
+    if (!SplitFolderPair(data.value, installFolder, sourceFolder)) {
         log.WriteText(L"CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR");
         return ERROR_INSTALL_FAILURE;
     }
-    EnsureTrailingBackslash(installFolder);
-    EnsureTrailingBackslash(sourceFolder);
 
     // The source folder already ends in a backslash; the patterns below add
     // their own as the package has always had them, and the system accepts the

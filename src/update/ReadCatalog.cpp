@@ -2,6 +2,7 @@
 
 #include "frame/ActionLog.h"
 #include "frame/Installer.h"
+#include "frame/Text.h"
 #include "update/Catalogue.h"
 #include "update/CatalogueFile.h"
 
@@ -12,7 +13,7 @@ namespace ih::update {
 namespace {
 
 std::wstring CataloguePath(std::wstring folder) {
-    if (folder.back() != L'\\') folder.push_back(L'\\');
+    EnsureTrailingBackslash(folder);
     return folder + std::wstring(kCatalogueFileName);
 }
 

@@ -81,4 +81,26 @@ TEST(NextField, SeveralDelimitersAndLongText) {
     EXPECT_EQ(split.fields[1], longField);
 }
 
+TEST(SplitFolderPair, TwoFoldersEachEndingInABackslash) {
+    struct Case {
+        const wchar_t* data;
+        bool ok;
+        std::wstring first;
+        std::wstring second;
+    } const cases[] = {
+        {L"C:\\Install\"D:\\Source", true, L"C:\\Install\\", L"D:\\Source\\"},
+        {L"\"C:\\Install\\\"\"D:\\Source\\\"third", true, L"C:\\Install\\", L"D:\\Source\\"},
+        {L"C:\\Install", false, L"", L""},
+        {L"\"\"\"", false, L"", L""},
+        {L"", false, L"", L""},
+    };
+    for (const auto& c : cases) {
+        std::wstring first, second;
+        EXPECT_EQ(ih::SplitFolderPair(c.data, first, second), c.ok) << std::wstring(c.data).size();
+        if (!c.ok) continue;
+        EXPECT_EQ(first, c.first);
+        EXPECT_EQ(second, c.second);
+    }
+}
+
 } // namespace
