@@ -4,30 +4,13 @@
 # one that keeps the drivers, with the previous installation's catalogue in
 # place, and for a first installation without one. Later component conditions on
 # QMXIONLY and UPDATEDRIVERS leave registry values; the checks look at those.
-# Usage: run-e2e-catalogue.sh ARCH DLL WORKDIR   (WINEPREFIX names a prepared prefix)
+# Usage: catalogue.sh ARCH DLL WORKDIR   (WINEPREFIX names a prepared prefix)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/package.sh"
 arch=$1 dll=$2 work=$3
-export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+e2e_start "$arch"
 
-if ! wine_usable "$arch"; then
-  echo "skipped: Wine cannot run $arch programs on this machine"
-  exit $WINE_SKIP
-fi
-
-checks=0 failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-absent() { ! "$@" >/dev/null; }
-log_text() { iconv -f UTF-16LE -t UTF-8 "$(e2e_action_log)" 2>/dev/null | tr -d '\r'; }
-action_succeeded() {
-  grep -qE "Action ended .*: $1\. Return value 1\." "$work/msiexec.log" &&
-    ! grep -qE "Action ended .*: $1\. Return value [^1]" "$work/msiexec.log"
-}
 marks='HKLM\Software\Kestro\CatalogueTest'
 mark_is() { e2e_reg "$arch" query "$marks" /v "$1" | tr -d '\r' | grep -qE "REG_SZ[[:space:]]+$2\$"; }
 
@@ -45,17 +28,13 @@ catalogue() {  # catalogue FILE NAME STAMP [NAME STAMP]...
   } > "$file"
 }
 
-rm -rf "$work"; mkdir -p "$work"
-cp "$here/ReadCatalog.wxs" "$dll" "$work/"
-echo "Kestro catalogue test" > "$work/readme.txt"
-(cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Dll="$(basename "$dll")" -D Readme=readme.txt \
-    -o package.msi ReadCatalog.wxs 2>/dev/null &&
+# wixl cannot write component conditions; they are set in the built package.
+(e2e_build_package "$arch" "$dll" "$work" ReadCatalog.wxs && cd "$work" &&
   msibuild package.msi -q "UPDATE \`Component\` SET \`Condition\` = 'QMXIONLY = \"1\"' WHERE \`Component\` = 'EngineOnlyMark'" &&
   msibuild package.msi -q "UPDATE \`Component\` SET \`Condition\` = 'UPDATEDRIVERS = \"0\"' WHERE \`Component\` = 'DriversKeptMark'") ||
   { echo "FAIL: the package could not be built"; exit 1; }
 package=$(e2e_windows_path "$work/package.msi")
-folder=$(e2e_install_folder "$arch")
-folder=${folder/Kestro Package Test/Kestro Catalogue Test}
+folder=$(e2e_install_folder "$arch" "Kestro Catalogue Test")
 installdir="$(e2e_windows_path "$folder")\\"
 
 previous=(QMX.exe 10 'Drivers\QMXONACCESSCONTROL.SYS' 11 'Drivers\QMXONACCESSFILTER.SYS' 12 QMXI.dll 13 daily.vdb 14)
@@ -69,21 +48,21 @@ install() {  # install DESCRIPTION [previous catalogue present: yes|no]
   e2e_reg "$arch" delete "$marks" /f >/dev/null
   code=$(e2e_msiexec "$arch" "$work" /i "$package" "INSTALLDIR=$installdir")
   check "msiexec succeeds (exit status $code)" test "$code" = 0
-  check "the installer ran ReadCatalog and saw it succeed" action_succeeded ReadCatalog
+  check "the installer ran ReadCatalog and saw it succeed" action_succeeded "$work/msiexec.log" ReadCatalog
   check "the package's own file is installed" test -f "$folder/readme.txt"
 }
 
 catalogue "$work/cidsync.upd" QMX.exe 10 'Drivers\QMXONACCESSCONTROL.SYS' 11 'Drivers\QMXONACCESSFILTER.SYS' 12 \
   QMXI.dll 20 daily.vdb 21 new.vdb 1
 install "engine-only update" yes
-check "the action log is empty" test -z "$(log_text)"
+check "the action log is empty" test -z "$(e2e_log_text)"
 check "QMXIONLY = 1 installed EngineOnly" mark_is EngineOnly 1
 check "UPDATEDRIVERS = 0 installed DriversKept" mark_is DriversKept 0
 
 catalogue "$work/cidsync.upd" QMX.exe 30 'Drivers\QMXONACCESSCONTROL.SYS' 31 'Drivers\QMXONACCESSFILTER.SYS' 12 \
   QMXI.dll 20 daily.vdb 14
 install "full update with a changed driver" yes
-check "the action log is empty" test -z "$(log_text)"
+check "the action log is empty" test -z "$(e2e_log_text)"
 check "no EngineOnly value" absent e2e_reg "$arch" query "$marks" /v EngineOnly
 check "no DriversKept value" absent e2e_reg "$arch" query "$marks" /v DriversKept
 
@@ -94,12 +73,11 @@ check "no EngineOnly value" absent e2e_reg "$arch" query "$marks" /v EngineOnly
 check "UPDATEDRIVERS = 0 installed DriversKept" mark_is DriversKept 0
 
 install "first installation, no previous catalogue" no
-check "the action log says why" test "$(log_text)" = "No catalog file was found - doing a full update"
+check "the action log says why" test "$(e2e_log_text)" = "No catalog file was found - doing a full update"
 check "no EngineOnly value" absent e2e_reg "$arch" query "$marks" /v EngineOnly
 check "no DriversKept value" absent e2e_reg "$arch" query "$marks" /v DriversKept
 
 e2e_msiexec "$arch" "$work" /x "$package" >/dev/null
 rm -rf "$folder"
 e2e_reg "$arch" delete "$marks" /f >/dev/null
-echo "e2e catalogue $arch: $((checks - failures)) of $checks checks passed"
-[ "$failures" -eq 0 ]
+e2e_summary "$arch catalogue"

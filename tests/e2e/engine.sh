@@ -5,45 +5,24 @@
 # installed earlier generation through its uninstaller; UpdateQMXI installs and
 # registers the engine library; RemoveQMXI makes a running client let go of it
 # and deletes it. Checks effects and the installer's log, not only exit codes.
-# Usage: run-engine-e2e.sh ARCH DLL FIXTURES-FOLDER WORKDIR   (WINEPREFIX names a prepared prefix)
+# Usage: engine.sh ARCH DLL FIXTURES-FOLDER WORKDIR   (WINEPREFIX names a prepared prefix)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/package.sh"
 arch=$1 dll=$2 fixtures=$3 work=$4
-export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+e2e_start "$arch"
 
-if ! wine_usable "$arch"; then
-  echo "skipped: Wine cannot run $arch programs on this machine"
-  exit $WINE_SKIP
-fi
-
-checks=0 failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
-absent() { ! "$@" >/dev/null; }
-action_succeeded() {
-  grep -qE "Action ended .*: $1\. Return value 1\." "$work/msiexec.log" &&
-    ! grep -qE "Action ended .*: $1\. Return value [^1]" "$work/msiexec.log"
-}
 installer_log_has() { iconv -f UTF-16LE -t UTF-8 "$work/msiexec.log" 2>/dev/null | grep -qF "$1" || grep -qF "$1" "$work/msiexec.log"; }
-log_text() { iconv -f UTF-16LE -t UTF-8 "$(e2e_action_log)" 2>/dev/null | tr -d '\r'; }
-log_last() { log_text | tail -n 1; }
+log_last() { e2e_log_text | tail -n 1; }
 same_file() { cmp -s "$1" "$2"; }
 has_line() { grep -qxF "$2" "$1" 2>/dev/null; }
 calls_have() { tr -d '\r' < "$folder/engine-calls.txt" 2>/dev/null | grep -qE "^$1 [0-9]+ .*\\\\QMXI\.dll$"; }
 
 # The package, with the Error table rows wixl cannot write, and the media.
 rm -rf "$work"
-mkdir -p "$work"
-cp "$here/Engine.wxs" "$dll" "$work/"
-echo "Kestro engine test" > "$work/readme.txt"
-(cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Dll="$(basename "$dll")" -D Readme=readme.txt \
-    -o package.msi Engine.wxs 2>/dev/null && msibuild package.msi -i "$here/Error.idt") ||
+# wixl cannot write the Error table; its rows are imported into the built package.
+(e2e_build_package "$arch" "$dll" "$work" Engine.wxs && msibuild "$work/package.msi" -i "$here/Error.idt") ||
   { echo "FAIL: the package could not be built"; exit 1; }
-rm -f "$work/Engine.wxs" "$work/readme.txt" "$work/$(basename "$dll")"
 cp "$fixtures/TestEngine.dll" "$work/QMXI.dll"
 printf 'data\n' > "$work/main.DAT"
 printf 'virus data\n' > "$work/daily.vdb"
@@ -75,7 +54,7 @@ check "msiexec ends with 1603 (exit status $code)" test "$code" = $((1603 & 255)
 check "the installer shows error 3000 from the package's Error table" \
   installer_log_has "A restart of the computer is pending. Restart it, then run this installation again."
 check "nothing was installed" test ! -e "$folder/QMXI.dll"
-check "the action log is empty" test -z "$(log_text)"
+check "the action log is empty" test -z "$(e2e_log_text)"
 rm -f "$marker"
 
 echo "== $arch: an earlier generation with status 48 refuses it with error 3002"
@@ -100,8 +79,8 @@ check "the earlier generation's uninstaller ran with its command line" \
   has_line "$classic/setup-called.txt" '"C:\Kestro Classic E2E\setup.exe" -ni -remove -noimp'
 check "its library is gone" test ! -e "$classic/ZORL.DLL"
 check "its record was removed" absent e2e_reg "$arch" query "$classic_key"
-check "the installer ran PreInstallChecks and saw it succeed" action_succeeded PreInstallChecks
-check "the installer ran UpdateQMXI and saw it succeed" action_succeeded UpdateQMXI
+check "the installer ran PreInstallChecks and saw it succeed" action_succeeded "$work/msiexec.log" PreInstallChecks
+check "the installer ran UpdateQMXI and saw it succeed" action_succeeded "$work/msiexec.log" UpdateQMXI
 check "the engine library is installed" same_file "$work/QMXI.dll" "$folder/QMXI.dll"
 check "the data files and further libraries are copied" \
   bash -c 'for f in main.DAT daily.vdb Zorl.dll KMTQ.dll engine.IDE; do cmp -s "$1/$f" "$2/$f" || exit 1; done' _ "$work" "$folder"
@@ -119,7 +98,7 @@ rm -f "$(e2e_action_log)"
 code=$(e2e_msiexec "$arch" "$work" /x "$package")
 wait
 check "msiexec succeeds (exit status $code)" test "$code" = 0
-check "the installer ran RemoveQMXI and saw it succeed" action_succeeded RemoveQMXI
+check "the installer ran RemoveQMXI and saw it succeed" action_succeeded "$work/msiexec.log" RemoveQMXI
 check "the client was asked to let go and suspended" \
   bash -c 'tr -d "\r" < "$1" | grep -qx requested && tr -d "\r" < "$1" | grep -qx suspended' _ "$client_status"
 check "the engine library is deleted" test ! -e "$folder/QMXI.dll"
@@ -127,5 +106,4 @@ check "the old engine was unregistered" calls_have DllUnregisterServer
 check "the action log ends with the removal's success line" test "$(log_last)" = "QMXI dll uninstalled successfully"
 
 cleanup
-echo "e2e engine $arch: $((checks - failures)) of $checks checks passed"
-[ "$failures" -eq 0 ]
+e2e_summary "$arch engine"
