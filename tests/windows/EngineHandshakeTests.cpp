@@ -25,12 +25,6 @@ namespace {
 using namespace ih::test;
 using ih::update::Engine;
 
-std::wstring LogTextOf(const std::vector<std::wstring>& lines) {
-    std::wstring text;
-    for (const std::wstring& line : lines) text += line + L"\r\n";
-    return text;
-}
-
 TEST(EngineNames, GlobalPrefixOnlyWithTerminalServices) {
     const ih::update::EngineNames global = ih::update::MakeEngineNames(true);
     EXPECT_EQ(global.updateMutex, L"Global\\!$_QMXI_!$$!_EVENT_$!__UpdateMutex");

@@ -26,12 +26,6 @@ namespace {
 using namespace ih::test;
 using ih::update::Engine;
 
-std::wstring LogTextOf(const std::vector<std::wstring>& lines) {
-    std::wstring text;
-    for (const std::wstring& line : lines) text += line + L"\r\n";
-    return text;
-}
-
 std::wstring WithoutTrailingBackslash(std::wstring folder) {
     folder.pop_back();
     return folder;

@@ -32,4 +32,10 @@ std::vector<std::wstring> ActionLogEntries() {
     return entries;
 }
 
+std::wstring LogTextOf(const std::vector<std::wstring>& entries) {
+    std::wstring text;
+    for (const std::wstring& entry : entries) text += entry + L"\r\n";
+    return text;
+}
+
 } // namespace ih::test

@@ -15,4 +15,7 @@ std::vector<std::wstring> ActionLogEntries();
 // The log's whole text, decoded.
 std::wstring ActionLogText();
 
+// The text a log holding exactly these entries has (each followed by CR LF).
+std::wstring LogTextOf(const std::vector<std::wstring>& entries);
+
 } // namespace ih::test
