@@ -30,3 +30,7 @@ target_sources(ih_portable PRIVATE
 target_sources(ih_portable PRIVATE
   ${CMAKE_SOURCE_DIR}/src/update/Catalogue.cpp
   ${CMAKE_SOURCE_DIR}/src/update/MultibyteText.cpp)
+
+# The security descriptor model.
+target_sources(ih_portable PRIVATE
+  ${CMAKE_SOURCE_DIR}/src/security/Sid.cpp)
