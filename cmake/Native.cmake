@@ -33,4 +33,7 @@ target_sources(ih_portable PRIVATE
 
 # The security descriptor model.
 target_sources(ih_portable PRIVATE
-  ${CMAKE_SOURCE_DIR}/src/security/Sid.cpp)
+  ${CMAKE_SOURCE_DIR}/src/security/Sid.cpp
+  ${CMAKE_SOURCE_DIR}/src/security/Ace.cpp
+  ${CMAKE_SOURCE_DIR}/src/security/Dacl.cpp
+  ${CMAKE_SOURCE_DIR}/src/security/DescriptorLayout.cpp)
