@@ -1,5 +1,6 @@
 #include "security/Dacl.h"
 
+#include "security/LittleEndian.h"
 #include "security/SecurityError.h"
 
 #include <cstring>
@@ -14,15 +15,6 @@ constexpr std::size_t kAceHeaderLength = 4;  // type, flags, 16-bit length
 constexpr std::size_t kPlainSidOffset = 8;
 constexpr std::size_t kObjectFlagsOffset = 8;
 constexpr std::size_t kObjectTypesOffset = 12;
-
-std::uint16_t ReadLittleEndian16(const std::uint8_t* bytes) noexcept {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes) noexcept {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 [[noreturn]] void ThrowMalformed(const char* what) { throw SecurityError(kInvalidArgument, what); }
 

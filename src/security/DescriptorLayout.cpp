@@ -1,6 +1,7 @@
 #include "security/DescriptorLayout.h"
 
 #include "security/Dacl.h"
+#include "security/LittleEndian.h"
 #include "security/Sid.h"
 
 namespace ih::security {
@@ -9,11 +10,6 @@ namespace {
 
 constexpr std::size_t kRelativeHeaderLength = 20;  // revision, sbz1, control, four offsets
 
-std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes) noexcept {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 bool SidFits(std::span<const std::uint8_t> bytes, std::uint32_t offset) noexcept {
     return offset == 0 || (offset < bytes.size() && Sid::IsValidBinarySid(bytes.subspan(offset)));
 }
@@ -21,7 +17,7 @@ bool SidFits(std::span<const std::uint8_t> bytes, std::uint32_t offset) noexcept
 bool AclFits(std::span<const std::uint8_t> bytes, std::uint32_t offset) noexcept {
     if (offset == 0) return true;
     if (offset >= bytes.size() || bytes.size() - offset < kAclHeaderLength) return false;
-    const std::size_t aclSize = static_cast<std::size_t>(bytes[offset + 2] | bytes[offset + 3] << 8);
+    const std::size_t aclSize = ReadLittleEndian16(bytes.data() + offset + 2);
     return aclSize >= kAclHeaderLength && aclSize <= bytes.size() - offset;
 }
 

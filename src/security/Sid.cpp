@@ -1,5 +1,6 @@
 #include "security/Sid.h"
 
+#include "security/LittleEndian.h"
 #include "security/SecurityError.h"
 
 #include <utility>
@@ -29,11 +30,6 @@ constexpr WellKnownEntry WellKnownTableEntry(WellKnownSid which) noexcept {
     case WellKnownSid::PowerUsers: return {5, {32, 547}, 2};
     }
     return {0, {0, 0}, 0};  // not a member of the table: refused as an invalid argument
-}
-
-std::uint32_t ReadLittleEndian32(const std::uint8_t* bytes) noexcept {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
 } // namespace
