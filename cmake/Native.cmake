@@ -11,12 +11,14 @@ add_compile_options(${IH_SANITIZERS})
 add_link_options(${IH_SANITIZERS})
 
 add_library(ih_portable STATIC
+  ${CMAKE_SOURCE_DIR}/src/frame/Decimal.cpp
   ${CMAKE_SOURCE_DIR}/src/frame/Fields.cpp
   ${CMAKE_SOURCE_DIR}/src/frame/LogFormat.cpp
+  ${CMAKE_SOURCE_DIR}/src/frame/MultiString.cpp
+  ${CMAKE_SOURCE_DIR}/src/frame/Paths.cpp
   ${CMAKE_SOURCE_DIR}/src/scripts/CommandLine.cpp
   ${CMAKE_SOURCE_DIR}/src/scripts/ScriptList.cpp
   ${CMAKE_SOURCE_DIR}/src/scripts/ScriptOptions.cpp
-  ${CMAKE_SOURCE_DIR}/src/update/MultiString.cpp
   ${CMAKE_SOURCE_DIR}/src/update/ClassicPackageDescription.cpp)
 target_include_directories(ih_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(ih_portable PRIVATE ${IH_WARNINGS})

@@ -1,5 +1,6 @@
 #include "frame/ActionData.h"
 
+#include "frame/Fields.h"
 #include "frame/Installer.h"
 
 namespace ih {
@@ -17,6 +18,17 @@ ActionData ReadActionData(MSIHANDLE installation, const ActionLog& log, std::wst
         data.outcome = ActionData::Outcome::Read;
     }
     return data;
+}
+
+bool ReadFolderPair(MSIHANDLE installation, const ActionLog& log, const FolderPairMessages& messages,
+                    FolderPair& folders) {
+    const ActionData data = ReadActionData(installation, log, kCustomActionData, messages.data);
+    if (!data.Ok()) return false;
+    if (!SplitFolderPair(data.value, folders.installFolder, folders.sourceFolder)) {
+        log.WriteText(messages.missingField);
+        return false;
+    }
+    return true;
 }
 
 } // namespace ih

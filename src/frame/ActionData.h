@@ -32,4 +32,22 @@ struct ActionDataMessages {
 ActionData ReadActionData(MSIHANDLE installation, const ActionLog& log, std::wstring_view name,
                           const ActionDataMessages& messages);
 
+// The two folders at the head of a deferred action's CustomActionData, each
+// ending in a backslash (see SplitFolderPair).
+struct FolderPair {
+    std::wstring installFolder;
+    std::wstring sourceFolder;
+};
+
+struct FolderPairMessages {
+    ActionDataMessages data;
+    std::wstring_view missingField;  // as a rule "... custom action data was empty - ..."
+};
+
+// The opening of an action that takes an installation and a source folder:
+// reads CustomActionData, splits it, and on any failure writes the matching
+// message to `log` and returns false (the action then fails with 1603).
+bool ReadFolderPair(MSIHANDLE installation, const ActionLog& log, const FolderPairMessages& messages,
+                    FolderPair& folders);
+
 } // namespace ih

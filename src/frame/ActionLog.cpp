@@ -29,7 +29,11 @@ ActionLog::ActionLog() {
         if (length == 0 || length >= MAX_PATH) return;
         const std::string fileName = AnsiFromWide(kActionLogFileName);
         if (fileName.empty()) return;
-        path_ = std::string(folder, length) + fileName;
+        // The log's fixed name, as every installation before has written it:
+        // the folder as the system gives it (ending in a backslash), then a
+        // backslash of its own, then the name. The system reads the doubled
+        // separator as one; the text is kept so the name stays the known one.
+        path_ = std::string(folder, length) + '\\' + fileName;
     } catch (...) {
         path_.clear();  // construction never fails; without a path entries are dropped
     }

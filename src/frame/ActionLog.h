@@ -11,7 +11,7 @@
 
 namespace ih {
 
-inline constexpr std::wstring_view kActionLogFileName = L"\\Kestro Anti-Virus CustomActions Log.txt";
+inline constexpr std::wstring_view kActionLogFileName = L"Kestro Anti-Virus CustomActions Log.txt";
 
 class ActionLog {
 public:

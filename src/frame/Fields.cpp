@@ -1,6 +1,6 @@
 #include "frame/Fields.h"
 
-#include "frame/Text.h"
+#include "frame/Paths.h"
 
 namespace ih {
 
@@ -29,8 +29,8 @@ bool SplitFolderPair(std::wstring_view data, std::wstring& first, std::wstring& 
     first = NextField(data, kFieldDelimiters, position);
     second = NextField(data, kFieldDelimiters, position);
     if (first.empty() || second.empty()) return false;
-    EnsureTrailingBackslash(first);
-    EnsureTrailingBackslash(second);
+    first = FolderWithBackslash(first);
+    second = FolderWithBackslash(second);
     return true;
 }
 

@@ -17,6 +17,16 @@ LONG CloseRegistryKey(RegistryKey& key) {
     return ::RegCloseKey(key.release());
 }
 
+LONG ReadRegistryDword(HKEY key, std::wstring_view valueName, DWORD& value) {
+    const std::wstring name(valueName);
+    DWORD type = 0, stored = 0, size = sizeof stored;
+    const LONG result = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&stored), &size);
+    if (result != ERROR_SUCCESS) return result;
+    if (type != REG_DWORD || size != sizeof stored) return ERROR_INVALID_DATATYPE;
+    value = stored;
+    return ERROR_SUCCESS;
+}
+
 LONG DeleteKeyTree(HKEY parent, std::wstring_view subKeyName) {
     RegistryKey key;
     LONG result = OpenRegistryKey(key, parent, subKeyName, KEY_READ | KEY_WRITE);

@@ -17,6 +17,11 @@ LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName
 // Closes and clears the key; returns the close result, 0 when nothing was held.
 LONG CloseRegistryKey(RegistryKey& key);
 
+// Reads the REG_DWORD `valueName` of an open key. 0 with `value` set; the
+// query's error; or ERROR_INVALID_DATATYPE for a value of another type or
+// size, which callers treat as absent.
+LONG ReadRegistryDword(HKEY key, std::wstring_view valueName, DWORD& value);
+
 // Deletes a key with all its subkeys, depth first, stopping at the first error.
 LONG DeleteKeyTree(HKEY parent, std::wstring_view subKeyName);
 

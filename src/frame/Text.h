@@ -1,5 +1,5 @@
 #pragma once
-// Small text helpers several subsystems share.
+// Trimming of configuration text. Portable.
 
 #include <string>
 #include <string_view>
@@ -13,14 +13,10 @@ constexpr std::wstring_view TrimSpaces(std::wstring_view text) noexcept {
     return text;
 }
 
+// Removes leading U+0020 spaces only.
 constexpr std::wstring_view TrimLeadingSpaces(std::wstring_view text) noexcept {
     while (!text.empty() && text.front() == L' ') text.remove_prefix(1);
     return text;
-}
-
-// Paths are joined by plain concatenation, so folders carry their separator.
-inline void EnsureTrailingBackslash(std::wstring& folder) {
-    if (folder.empty() || folder.back() != L'\\') folder.push_back(L'\\');
 }
 
 } // namespace ih

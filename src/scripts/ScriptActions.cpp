@@ -3,6 +3,7 @@
 #include "frame/ActionData.h"
 #include "frame/ActionLog.h"
 #include "frame/Fields.h"
+#include "frame/Paths.h"
 #include "scripts/ScriptList.h"
 #include "scripts/ScriptRunner.h"
 
@@ -33,7 +34,7 @@ UINT RunStage(MSIHANDLE installation, const Stage& stage) {
     const std::wstring version = NextField(data.value, kFieldDelimiters, position);
 
     std::vector<std::wstring> lines;
-    ReadScriptList(scriptPath + std::wstring(kConfigFileName), kScriptsSection, stage.firstKey, lines);
+    ReadScriptList(JoinPath(scriptPath, kConfigFileName), kScriptsSection, stage.firstKey, lines);
     for (const std::wstring& line : lines) {
         if (!RunScript(line, installPath, scriptPath, version)) return ERROR_INSTALL_FAILURE;
     }

@@ -10,7 +10,7 @@
 
 namespace ih::scripts {
 
-inline constexpr std::wstring_view kConfigFileName = L"\\QMX.CFG";
+inline constexpr std::wstring_view kConfigFileName = L"QMX.CFG";
 inline constexpr std::wstring_view kScriptsSection = L"Scripts";
 
 // Key of line `index` of a stage: the first key itself, then with the index appended.

@@ -1,9 +1,9 @@
 #include "scripts/ScriptOptions.h"
 
+#include "frame/Decimal.h"
 #include "frame/Text.h"
 
 #include <cwctype>
-#include <limits>
 
 namespace ih::scripts {
 
@@ -44,24 +44,11 @@ public:
 
     bool At(wchar_t ch) const noexcept { return position_ < text_.size() && text_[position_] == ch; }
 
-    // A decimal integer as the C library reads one: leading white space,
-    // optional sign, digits; 0 without digits. Out-of-range values saturate.
+    // A decimal integer (see ParseDecimal); without digits 0, and the position stays.
     std::int32_t TakeInteger() {
-        std::size_t i = position_;
-        while (i < text_.size() && std::iswspace(text_[i])) ++i;
-        bool negative = false;
-        if (i < text_.size() && (text_[i] == L'+' || text_[i] == L'-')) negative = text_[i++] == L'-';
-        const std::size_t digitsStart = i;
-        std::int64_t value = 0;
-        for (; i < text_.size() && text_[i] >= L'0' && text_[i] <= L'9'; ++i) {
-            if (value <= std::numeric_limits<std::int32_t>::max()) value = value * 10 + (text_[i] - L'0');
-        }
-        if (i == digitsStart) return 0;  // nothing read: the position stays
-        position_ = i;
-        if (negative) value = -value;
-        if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-        if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-        return static_cast<std::int32_t>(value);
+        const DecimalNumber number = ParseDecimal(text_.substr(position_));
+        position_ += number.length;
+        return number.value;
     }
 
 private:

@@ -41,11 +41,9 @@ bool CheckScriptRecord(std::wstring_view command, bool& matches) {
 
     RegistryKey records;
     if (OpenRegistryKey(records, HKEY_LOCAL_MACHINE, kScriptRecordKey, KEY_READ | KEY_WRITE) == ERROR_SUCCESS) {
-        DWORD type = 0, stored = 0, size = sizeof stored;
-        const LONG result = ::RegQueryValueExW(records.get(), program->name.c_str(), nullptr, &type,
-                                               reinterpret_cast<BYTE*>(&stored), &size);
         // A value of another type or size counts as absent.
-        matches = result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof stored && stored == *checksum;
+        DWORD stored = 0;
+        matches = ReadRegistryDword(records.get(), program->name, stored) == ERROR_SUCCESS && stored == *checksum;
     }
     return true;
 }

@@ -1,10 +1,10 @@
 #include "update/ClassicPackageDescription.h"
 
+#include "frame/Decimal.h"
 #include "frame/Fields.h"
+#include "frame/Text.h"
 
-#include <climits>
 #include <cstdint>
-#include <cwctype>
 #include <utility>
 
 namespace ih::update {
@@ -19,28 +19,10 @@ constexpr int kLastEntryNumber = 100000;
 
 std::wstring Key(std::wstring_view family, int number) { return std::wstring(family) + std::to_wstring(number); }
 
+// A number field of an entry, spaces around it allowed.
+std::int32_t Number(std::wstring_view field) { return ParseDecimal(TrimSpaces(field)).value; }
+
 } // namespace
-
-int ParseDecimal(std::wstring_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::iswspace(static_cast<std::wint_t>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > static_cast<std::int64_t>(INT_MAX) + 1) value = static_cast<std::int64_t>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    return static_cast<int>(value);
-}
-
-std::wstring_view TrimSpaces(std::wstring_view text) {
-    const std::size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
-}
 
 std::vector<std::wstring> SelectClassicWindowTitles(const PackageEntryReader& readEntry) {
     std::vector<std::pair<int, int>> pairs;
@@ -50,14 +32,14 @@ std::vector<std::wstring> SelectClassicWindowTitles(const PackageEntryReader& re
         std::int32_t position = 0;
         const std::wstring type = NextField(entry, L",", position);
         if (type.empty()) break;
-        const int typeNumber = ParseDecimal(TrimSpaces(type));
+        const int typeNumber = Number(type);
         if (typeNumber == 0) break;
         if (typeNumber != kPairListType) continue;
         for (;;) {
             const std::wstring c = NextField(entry, L"#", position);
             const std::wstring d = NextField(entry, L",", position);
             if (c.empty() || d.empty()) break;
-            pairs.emplace_back(ParseDecimal(TrimSpaces(c)), ParseDecimal(TrimSpaces(d)));
+            pairs.emplace_back(Number(c), Number(d));
         }
     }
 
@@ -70,7 +52,7 @@ std::vector<std::wstring> SelectClassicWindowTitles(const PackageEntryReader& re
         const std::wstring d = NextField(entry, L",", position);
         const std::wstring title = NextField(entry, L",", position);
         if (c.empty() || d.empty() || title.empty()) continue;
-        const std::pair<int, int> pair(ParseDecimal(TrimSpaces(c)), ParseDecimal(TrimSpaces(d)));
+        const std::pair<int, int> pair(Number(c), Number(d));
         for (const auto& listed : pairs) {
             if (listed == pair) {
                 titles.emplace_back(TrimSpaces(title));

@@ -21,12 +21,4 @@ using PackageEntryReader = std::function<std::wstring(std::wstring_view key)>;
 // The selected titles, in the order of their entries, without surrounding spaces.
 std::vector<std::wstring> SelectClassicWindowTitles(const PackageEntryReader& readEntry);
 
-// A decimal number as the description file writes it: optional leading white
-// space and sign, then digits; 0 without digits. Values beyond the 32-bit range
-// are held at its ends.
-int ParseDecimal(std::wstring_view text);
-
-// `text` without leading and trailing space characters.
-std::wstring_view TrimSpaces(std::wstring_view text);
-
 } // namespace ih::update

@@ -1,5 +1,6 @@
 #include "update/ClassicProduct.h"
 
+#include "frame/Paths.h"
 #include "frame/Registry.h"
 #include "update/ClassicPackageDescription.h"
 
@@ -34,18 +35,15 @@ bool IsClassicProductInstalled(std::wstring& folder) {
     RegistryKey record;
     if (OpenRegistryKey(record, HKEY_LOCAL_MACHINE, kClassicProductKey, KEY_QUERY_VALUE) != ERROR_SUCCESS) return false;
 
-    DWORD status = 0, type = 0, size = sizeof status;
-    if (::RegQueryValueExW(record.get(), L"Status", nullptr, &type, reinterpret_cast<BYTE*>(&status), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD)
-        return false;
+    DWORD status = 0;
+    if (ReadRegistryDword(record.get(), L"Status", status) != ERROR_SUCCESS) return false;
     bool known = false;
     for (const DWORD installed : kInstalledStatuses) known = known || status == installed;
     if (!known) throw ClassicProductError("the earlier generation's record has an unexpected status");
 
     if (!ReadClassicPath(record.get(), folder)) return false;
     while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    if (::PathFileExistsW((folder + L"\\ZORL.DLL").c_str())) return true;
+    if (::PathFileExistsW(JoinPath(folder, L"ZORL.DLL").c_str())) return true;
 
     // The record outlived its product: remove it without a word.
     CloseRegistryKey(record);
@@ -63,7 +61,7 @@ DWORD ReadClassicWindowTitles(std::vector<std::wstring>& titles) {
         !ReadClassicPath(record.get(), path))
         path.clear();
     CloseRegistryKey(record);
-    const std::wstring description = path + std::wstring(kClassicDescriptionFile);
+    const std::wstring description = JoinPath(path, kClassicDescriptionFile);
 
     titles = SelectClassicWindowTitles([&description](std::wstring_view key) {
         const std::wstring name(key);

@@ -14,7 +14,7 @@ namespace ih::update {
 inline constexpr std::wstring_view kClassicProductKey = L"SOFTWARE\\Kestro\\BruskNT";
 inline constexpr std::wstring_view kClassicProductParentKey = L"SOFTWARE\\Kestro\\";
 inline constexpr std::wstring_view kClassicProductSubkey = L"BruskNT";
-inline constexpr std::wstring_view kClassicDescriptionFile = L"\\WBRUSKNT.inf";
+inline constexpr std::wstring_view kClassicDescriptionFile = L"WBRUSKNT.inf";
 
 // A record whose "Status" says the earlier generation is in a state this
 // installation cannot deal with.

@@ -2,10 +2,10 @@
 
 #include "frame/Clock.h"
 #include "frame/Handles.h"
+#include "frame/LibraryEntry.h"
+#include "frame/Paths.h"
 #include "frame/Registry.h"
-#include "frame/Text.h"
 #include "update/EngineObjects.h"
-#include "update/LibraryEntry.h"
 
 #include <cstdio>
 #include <string>
@@ -16,12 +16,6 @@ namespace {
 
 // Client subkey names are read into 261 characters (names up to 260).
 constexpr DWORD kClientNameCapacity = 261;
-
-std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
-    std::wstring path(folder);
-    EnsureTrailingBackslash(path);
-    return path + std::wstring(name);
-}
 
 // Every engine library in `folder` except the registration helper, in search
 // order; `visit` returns false to stop.

@@ -2,11 +2,11 @@
 
 #include "frame/ActionData.h"
 #include "frame/ActionLog.h"
-#include "frame/Fields.h"
 #include "frame/FileOperations.h"
 #include "frame/HResult.h"
+#include "frame/Paths.h"
+#include "frame/UniqueFileName.h"
 #include "update/EngineHandshake.h"
-#include "update/UniqueFileName.h"
 
 #include <string>
 
@@ -14,24 +14,23 @@ namespace ih::update {
 
 UINT UpdateQMXI(MSIHANDLE installation) {
     const ActionLog log;
-    const ActionData data = ReadActionData(installation, log, kCustomActionData,
-                                           {L"Error getting UpdateQmxi CustomActionData",
-                                            L"Empty string returned from GetProperty inside UpdateQMXI. Fatal error"});
-    if (!data.Ok()) return ERROR_INSTALL_FAILURE;
-
-    std::wstring installFolder, sourceFolder;
-    if (!SplitFolderPair(data.value, installFolder, sourceFolder)) {
-        log.WriteText(L"UpdateQMXI custom action data was empty - cannot determine SOURCEDIR or INSTALLDIR");
+    FolderPair folders;
+    if (!ReadFolderPair(installation, log,
+                        {{L"Error getting UpdateQmxi CustomActionData",
+                          L"Empty string returned from GetProperty inside UpdateQMXI. Fatal error"},
+                         L"UpdateQMXI custom action data was empty - cannot determine SOURCEDIR or INSTALLDIR"},
+                        folders))
         return ERROR_INSTALL_FAILURE;
-    }
+    const std::wstring& installFolder = folders.installFolder;
+    const std::wstring& sourceFolder = folders.sourceFolder;
 
     // However the update ends, the update mutex is not left owned.
     const EngineUpdateScope update;
     const std::int32_t released = ReleaseEngine(installFolder, log);
     if (released != 0) log.Write(L"Error Uninstalling QMXI - error returned: %d", released);
 
-    const std::wstring source = sourceFolder + std::wstring(kEngineLibrary);
-    std::wstring engine = installFolder + std::wstring(kEngineLibrary);
+    const std::wstring source = JoinPath(sourceFolder, kEngineLibrary);
+    std::wstring engine = JoinPath(installFolder, kEngineLibrary);
     ::SetFileAttributesW(engine.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!::CopyFileW(source.c_str(), engine.c_str(), FALSE)) {
         const DWORD error = ::GetLastError();
@@ -57,7 +56,7 @@ UINT UpdateQMXI(MSIHANDLE installation) {
     }
 
     for (const wchar_t* pattern : {L"*.DAT", L"*.vdb", L"Zorl.dll", L"KMTQ.dll", L"*.IDE"})
-        CopyMatchingFiles(sourceFolder + pattern, installFolder, sourceFolder);
+        CopyMatchingFiles(JoinPath(sourceFolder, pattern), installFolder, sourceFolder);
 
     if (RegisterEngine(engine) != ERROR_SUCCESS) {
         log.WriteText(L"Error installing QMXI dll");
@@ -83,7 +82,7 @@ UINT RemoveQMXI(MSIHANDLE installation) {
         return ERROR_INSTALL_FAILURE;
     }
 
-    const std::wstring engine = folder + L"\\" + std::wstring(kEngineLibrary);
+    const std::wstring engine = JoinPath(folder, kEngineLibrary);
     if (!::DeleteFileW(engine.c_str()) && ::SetFileAttributesW(engine.c_str(), FILE_ATTRIBUTE_NORMAL) &&
         !::DeleteFileW(engine.c_str()))
         log.WriteText(L"ERROR: Unable to delete the QMXI file");

@@ -4,7 +4,7 @@
 #include "frame/ActionLog.h"
 #include "frame/Clock.h"
 #include "frame/FileOperations.h"
-#include "frame/Fields.h"
+#include "frame/Paths.h"
 #include "frame/Registry.h"
 
 #include <string>
@@ -13,25 +13,21 @@ namespace ih::update {
 
 UINT CopyOtherFiles(MSIHANDLE installation) {
     const ActionLog log;
-    const ActionData data = ReadActionData(installation, log, kCustomActionData,
-                                           {L"Error getting CopyOtherFiles CustomActionData",
-                                            L"Empty string returned from GetProperty inside CopyOtherFiles. Fatal error"});
-    if (!data.Ok()) return ERROR_INSTALL_FAILURE;
-
-    std::wstring installFolder, sourceFolder;
-    if (!SplitFolderPair(data.value, installFolder, sourceFolder)) {
-        log.WriteText(L"CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR");
+    FolderPair folders;
+    if (!ReadFolderPair(installation, log,
+                        {{L"Error getting CopyOtherFiles CustomActionData",
+                          L"Empty string returned from GetProperty inside CopyOtherFiles. Fatal error"},
+                         L"CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR"},
+                        folders))
         return ERROR_INSTALL_FAILURE;
-    }
+    const std::wstring& installFolder = folders.installFolder;
+    const std::wstring& sourceFolder = folders.sourceFolder;
 
-    // The source folder already ends in a backslash; the patterns below add
-    // their own as the package has always had them, and the system accepts the
-    // doubled separator.
-    const std::wstring driverFolder = sourceFolder + L"\\WinXP_i386\\";
-    CopyMatchingFiles(sourceFolder + L"cidsync.upd", installFolder, sourceFolder);
-    CopyMatchingFiles(driverFolder + L"QMXONACCESSDRIV.INF", installFolder, driverFolder);
-    CopyMatchingFiles(sourceFolder + L"\\qmxconf.xml", installFolder, sourceFolder);
-    CopyMatchingFiles(sourceFolder + L"\\ConfigureQMX.exe", installFolder, sourceFolder);
+    const std::wstring driverFolder = FolderWithBackslash(JoinPath(sourceFolder, L"WinXP_i386"));
+    CopyMatchingFiles(JoinPath(sourceFolder, L"cidsync.upd"), installFolder, sourceFolder);
+    CopyMatchingFiles(JoinPath(driverFolder, L"QMXONACCESSDRIV.INF"), installFolder, driverFolder);
+    CopyMatchingFiles(JoinPath(sourceFolder, L"qmxconf.xml"), installFolder, sourceFolder);
+    CopyMatchingFiles(JoinPath(sourceFolder, L"ConfigureQMX.exe"), installFolder, sourceFolder);
     return ERROR_SUCCESS;
 }
 

@@ -3,8 +3,9 @@
 #include "frame/ActionLog.h"
 #include "frame/Handles.h"
 #include "frame/Installer.h"
+#include "frame/Paths.h"
+#include "frame/Process.h"
 #include "update/ClassicProduct.h"
-#include "update/RunAndWait.h"
 
 #include <userenv.h>
 
@@ -25,7 +26,7 @@ public:
 bool RestartPending() {
     wchar_t temp[kTempCapacity] = {};
     if (!::ExpandEnvironmentStringsForUserW(nullptr, L"%TEMP%", temp, kTempCapacity)) temp[0] = L'\0';
-    const std::wstring marker = std::wstring(temp) + std::wstring(kRestartMarker);
+    const std::wstring marker = JoinPath(temp, kRestartMarker);
     const UniqueFileHandle file(
         ::CreateFileW(marker.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file);
@@ -40,7 +41,7 @@ UINT RemoveClassicProduct(const ActionLog& log) {
         throw ClassicRemovalFailed("the earlier generation's windows could not be closed");
     }
     // Its exit code says nothing reliable; the second look decides.
-    RunAndWait(L"\"" + folder + L"\\setup.exe\" -ni -remove -noimp", kClassicUninstallTimeout);
+    RunAndWait(L"\"" + JoinPath(folder, L"setup.exe") + L"\" -ni -remove -noimp", kClassicUninstallTimeout);
 
     std::wstring stillThere;
     if (IsClassicProductInstalled(stillThere)) {

@@ -2,7 +2,7 @@
 
 #include "frame/ActionLog.h"
 #include "frame/Installer.h"
-#include "frame/Text.h"
+#include "frame/Paths.h"
 #include "update/Catalogue.h"
 #include "update/CatalogueFile.h"
 
@@ -12,14 +12,9 @@ namespace ih::update {
 
 namespace {
 
-std::wstring CataloguePath(std::wstring folder) {
-    EnsureTrailingBackslash(folder);
-    return folder + std::wstring(kCatalogueFileName);
-}
-
 // False, after logging why, when the catalogue cannot serve the comparison.
 bool Parsed(const ActionLog& log, const std::wstring& folder, CatalogueList& list) {
-    const std::int32_t result = ParseCatalogue(CataloguePath(folder).c_str(), list);
+    const std::int32_t result = ParseCatalogue(JoinPath(folder, kCatalogueFileName).c_str(), list);
     if (result == kCatalogueCannotOpen) {
         log.WriteText(L"No catalog file was found - doing a full update");
         return false;

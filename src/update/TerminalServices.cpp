@@ -1,7 +1,8 @@
 #include "update/TerminalServices.h"
 
+#include "frame/LibraryEntry.h"
+#include "frame/MultiString.h"
 #include "frame/Registry.h"
-#include "update/MultiString.h"
 
 #include <string>
 #include <vector>
@@ -16,14 +17,6 @@ constexpr BYTE kAnyOfTheBits = VER_OR;                                          
 using VerSetConditionMaskFunction = ULONGLONG(WINAPI*)(ULONGLONG, DWORD, BYTE);
 using VerifyVersionInfoAFunction = BOOL(WINAPI*)(OSVERSIONINFOEXA*, DWORD, DWORDLONG);
 
-template <typename Function>
-Function LookUp(const wchar_t* module, const char* name) {
-    // Both modules are in every process, so no library is loaded here.
-    const HMODULE loaded = ::GetModuleHandleW(module);
-    if (!loaded) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(loaded, name)));
-}
-
 bool SystemVersion(DWORD& platformId, DWORD& majorVersion) {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;
@@ -37,8 +30,8 @@ bool SystemVersion(DWORD& platformId, DWORD& majorVersion) {
 }
 
 std::optional<bool> SystemTerminalServicesSuite() {
-    const auto setConditionMask = LookUp<VerSetConditionMaskFunction>(L"NTDLL.DLL", "VerSetConditionMask");
-    const auto verifyVersionInfo = LookUp<VerifyVersionInfoAFunction>(L"KERNEL32.DLL", "VerifyVersionInfoA");
+    const auto setConditionMask = FindLoadedEntry<VerSetConditionMaskFunction>(L"NTDLL.DLL", "VerSetConditionMask");
+    const auto verifyVersionInfo = FindLoadedEntry<VerifyVersionInfoAFunction>(L"KERNEL32.DLL", "VerifyVersionInfoA");
     if (!setConditionMask || !verifyVersionInfo) return std::nullopt;
     OSVERSIONINFOEXA wanted{};
     wanted.dwOSVersionInfoSize = sizeof wanted;

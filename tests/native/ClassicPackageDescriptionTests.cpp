@@ -90,24 +90,4 @@ TEST(SelectClassicWindowTitles, LongValuesAndEndlessReadersEnd) {
     EXPECT_GT(reads, 1);
 }
 
-TEST(ParseDecimal, LeadingSpaceSignDigits) {
-    struct NumberCase {
-        const wchar_t* text;
-        int expected;
-    } const cases[] = {
-        {L"17", 17},     {L"  17", 17},   {L"\t+5", 5},          {L"-3", -3},
-        {L"12abc", 12},  {L"abc", 0},     {L"", 0},              {L"-", 0},
-        {L"007", 7},     {L"2147483647", INT_MAX}, {L"99999999999999999999", INT_MAX},
-        {L"-99999999999999999999", INT_MIN},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ih::update::ParseDecimal(c.text), c.expected) << std::wstring(c.text).size();
-}
-
-TEST(TrimSpaces, OnlySpaceCharacters) {
-    EXPECT_EQ(ih::update::TrimSpaces(L"  a b  "), L"a b");
-    EXPECT_EQ(ih::update::TrimSpaces(L"\ta\t"), L"\ta\t");
-    EXPECT_EQ(ih::update::TrimSpaces(L"    "), L"");
-    EXPECT_EQ(ih::update::TrimSpaces(L""), L"");
-}
-
 } // namespace

@@ -1,4 +1,4 @@
-#include "update/MultiString.h"
+#include "frame/MultiString.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(MultiStringHasEntry, FindsWholeEntriesWithinTheDataOnly) {
         {"only terminators", L"\0\0\0"s, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ih::update::MultiStringHasEntry(c.data, L"Terminal Server"), c.expected) << c.what;
+        EXPECT_EQ(ih::MultiStringHasEntry(c.data, L"Terminal Server"), c.expected) << c.what;
 }
 
 } // namespace

@@ -2,10 +2,10 @@
 // real events, with the 4-minute waits scaled down by the recording clock.
 
 #include "frame/ActionLog.h"
+#include "frame/LibraryEntry.h"
 #include "update/EngineHandshake.h"
 #include "update/EngineNames.h"
 #include "update/EngineObjects.h"
-#include "update/LibraryEntry.h"
 #include "update/TerminalServices.h"
 #include "support/EngineTestSupport.h"
 #include "support/HandleCount.h"
@@ -153,10 +153,10 @@ TEST(CallLibraryEntry, CallsTheEntryOrGivesTheLoadOrLookUpError) {
     PlaceEngine(folder / L"Engine.dll");
     PlacePlainLibrary(folder / L"Plain.dll");
     const HandleCountCheck handles;
-    EXPECT_EQ(ih::update::CallLibraryEntry(folder / L"Engine.dll", "DllRegisterServer"), 0u);
-    EXPECT_EQ(ih::update::CallLibraryEntry(folder / L"Plain.dll", "DllRegisterServer"),
+    EXPECT_EQ(ih::CallLibraryEntry(folder / L"Engine.dll", "DllRegisterServer"), 0u);
+    EXPECT_EQ(ih::CallLibraryEntry(folder / L"Plain.dll", "DllRegisterServer"),
               static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-    EXPECT_EQ(ih::update::CallLibraryEntry(folder / L"Missing.dll", "DllRegisterServer"),
+    EXPECT_EQ(ih::CallLibraryEntry(folder / L"Missing.dll", "DllRegisterServer"),
               static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
     EXPECT_TRUE(handles.Unchanged());
     EXPECT_EQ(record.Calls(), (std::vector<EngineCall>{{L"DllRegisterServer", L"Engine.dll"}}));

@@ -5,9 +5,9 @@
 #include "actions/Exports.h"
 #include "frame/ActionLog.h"
 #include "frame/HResult.h"
+#include "frame/UniqueFileName.h"
 #include "update/EngineHandshake.h"
 #include "update/EngineObjects.h"
-#include "update/UniqueFileName.h"
 #include "support/EngineTestSupport.h"
 #include "support/HandleCount.h"
 #include "support/LogFile.h"
@@ -49,7 +49,7 @@ TEST(MakeUniqueFileName, CreatesTheFirstFreeNumberedName) {
         for (const std::wstring& name : c.existing) folder.WriteFile(name, "taken");
         std::wstring created;
         const HandleCountCheck handles;
-        EXPECT_EQ(ih::update::MakeUniqueFileName(folder.Path(), c.name, created), 0);
+        EXPECT_EQ(ih::MakeUniqueFileName(folder.Path(), c.name, created), 0);
         EXPECT_TRUE(handles.Unchanged());
         EXPECT_EQ(created, folder / c.expected);
         EXPECT_TRUE(FileExists(created));
@@ -57,9 +57,9 @@ TEST(MakeUniqueFileName, CreatesTheFirstFreeNumberedName) {
         for (const std::wstring& name : c.existing) EXPECT_EQ(ReadWholeFile(folder / name), "taken");
     }
     std::wstring created = L"unchanged";
-    EXPECT_EQ(ih::update::MakeUniqueFileName(L"", L"QMXI.dll", created), static_cast<std::int32_t>(0x80070057));
-    EXPECT_EQ(ih::update::MakeUniqueFileName(folder.Path(), L"", created), static_cast<std::int32_t>(0x80070057));
-    EXPECT_EQ(ih::update::MakeUniqueFileName(folder / L"Missing\\", L"QMXI.dll", created),
+    EXPECT_EQ(ih::MakeUniqueFileName(L"", L"QMXI.dll", created), static_cast<std::int32_t>(0x80070057));
+    EXPECT_EQ(ih::MakeUniqueFileName(folder.Path(), L"", created), static_cast<std::int32_t>(0x80070057));
+    EXPECT_EQ(ih::MakeUniqueFileName(folder / L"Missing\\", L"QMXI.dll", created),
               ih::HResultFromWin32(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(created, L"unchanged");
 }
@@ -193,7 +193,7 @@ TEST_F(EngineUpdateTest, NoFreeNumberedNameIsFatal) {
     LayOutSource();
     PlaceEngine(install / L"QMXI.dll");
     // Read-only copies survive the deletion of the old libraries (access denied).
-    for (unsigned n = 0; n < ih::update::kUniqueFileNameCandidates; ++n) {
+    for (unsigned n = 0; n < ih::kUniqueFileNameCandidates; ++n) {
         const std::wstring path = install / (L"QMXI" + std::to_wstring(n) + L".dll");
         HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_READONLY, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);

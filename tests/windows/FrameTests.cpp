@@ -7,6 +7,7 @@
 #include "frame/FileOperations.h"
 #include "frame/HResult.h"
 #include "frame/Installer.h"
+#include "frame/LibraryEntry.h"
 #include "frame/Registry.h"
 #include "support/HandleCount.h"
 #include "support/LogFile.h"
@@ -132,6 +133,46 @@ TEST(RegistryKey, OpenKeepsThePreviousKeyOnFailureAndCloseClears) {
         EXPECT_FALSE(key);
     }
     EXPECT_TRUE(handles.Unchanged());
+}
+
+TEST(ReadRegistryDword, ReadsOnlyAFourByteDword) {
+    const ScopedRegistryTree tree(HKEY_CURRENT_USER, kTestRoot);
+    tree.Create(L"Values");
+    ih::RegistryKey key;
+    ASSERT_EQ(ih::OpenRegistryKey(key, HKEY_CURRENT_USER, tree.Path(L"Values"), KEY_READ | KEY_SET_VALUE), 0);
+    const DWORD number = 0x80000010;
+    const BYTE shortDword[2] = {1, 0};
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"Dword", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), 0);
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"Short", 0, REG_DWORD, shortDword, 2), 0);
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"Binary", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&number), 4), 0);
+    ASSERT_EQ(::RegSetValueExW(key.get(), L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"16"), 6), 0);
+    ASSERT_EQ(::RegSetValueExW(key.get(), nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), 0);
+
+    struct Case {
+        const wchar_t* name;
+        LONG result;
+    } const cases[] = {
+        {L"Dword", ERROR_SUCCESS},          {L"", ERROR_SUCCESS},  // the key's default value
+        {L"Short", ERROR_INVALID_DATATYPE}, {L"Binary", ERROR_INVALID_DATATYPE},
+        {L"Text", ERROR_MORE_DATA},         {L"Missing", ERROR_FILE_NOT_FOUND},
+    };
+    const HandleCountCheck handles;
+    for (const auto& c : cases) {
+        DWORD value = 7;
+        EXPECT_EQ(ih::ReadRegistryDword(key.get(), c.name, value), c.result) << c.name;
+        EXPECT_EQ(value, c.result == ERROR_SUCCESS ? number : 7u) << c.name << ": untouched unless read";
+    }
+    EXPECT_TRUE(handles.Unchanged());
+}
+
+TEST(FindLoadedEntry, FindsFunctionsOfLoadedSystemLibrariesOnly) {
+    using GetTickCountFunction = DWORD(WINAPI*)();
+    const auto getTickCount = ih::FindLoadedEntry<GetTickCountFunction>(L"KERNEL32.DLL", "GetTickCount");
+    ASSERT_NE(getTickCount, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(getTickCount), reinterpret_cast<void*>(&::GetTickCount));
+    EXPECT_EQ(ih::FindLoadedEntry(L"KERNEL32.DLL", "NoSuchFunctionAnywhere"), nullptr);
+    EXPECT_EQ(ih::FindLoadedEntry(L"NOTLOADED.DLL", "GetTickCount"), nullptr) << "nothing is loaded";
+    EXPECT_EQ(::GetModuleHandleW(L"NOTLOADED.DLL"), nullptr);
 }
 
 TEST(DeleteKeyTree, RemovesNestedSubkeysDepthFirst) {

@@ -25,22 +25,6 @@ namespace {
 
 using namespace ih::test;
 
-// Records the waits asked for and waits for real up to 20 s, so that a quick
-// uninstaller is seen to finish; the recording clock (a thousandth) plays one
-// that hangs.
-class PatientClock final : public ih::Clock {
-public:
-    void Sleep(DWORD milliseconds) override { ::Sleep(std::min<DWORD>(milliseconds, 20000)); }
-    DWORD Wait(HANDLE object, DWORD milliseconds) override {
-        waits.push_back(milliseconds);
-        return ::WaitForSingleObject(object, std::min<DWORD>(milliseconds, 20000));
-    }
-    std::vector<DWORD> waits;
-
-private:
-    ih::ScopedClock scope_{*this};
-};
-
 constexpr char kDescription[] =
     "[PACKAGE]\r\n"
     "Component1=17,4#1,4#2\r\n"
@@ -115,7 +99,7 @@ TEST_F(PreInstallChecksTest, PendingRestartRefusesAndDoesNothingElse) {
     InstallClassic("remove");
     temp.WriteFile(L"KestroRebootTest.txt", "");
     const MessageRecorder recorder;
-    const PatientClock clock;
+    PatientClock clock;
     EXPECT_EQ(Run(), 1603u);
     ASSERT_EQ(recorder.Messages().size(), 1u);
     EXPECT_EQ(recorder.Messages()[0].type, INSTALLMESSAGE_ERROR);
@@ -160,7 +144,7 @@ TEST_F(PreInstallChecksTest, RecordsThatDoNotNameAnInstalledProduct) {
             ::RegCloseKey(key);
         }
         const MessageRecorder recorder;
-        const PatientClock clock;
+        PatientClock clock;
         EXPECT_EQ(Run(), 0u);
         EXPECT_TRUE(recorder.Messages().empty());
         EXPECT_TRUE(clock.waits.empty()) << "no uninstaller run";
@@ -172,7 +156,7 @@ TEST_F(PreInstallChecksTest, RecordsThatDoNotNameAnInstalledProduct) {
 TEST_F(PreInstallChecksTest, UnexpectedStatusGivesError3002) {
     InstallClassic("remove", 48);
     const MessageRecorder recorder;
-    const PatientClock clock;
+    PatientClock clock;
     EXPECT_EQ(Run(), 1603u);
     ExpectClassicError(recorder);
     EXPECT_TRUE(clock.waits.empty());
@@ -187,7 +171,7 @@ TEST_F(PreInstallChecksTest, ClosesTheWindowsAndRunsTheUninstaller) {
                                    L" \"Kestro Classic Scanner\" \"Kestro Classic Unlisted\" \"Kestro Classic Monitor\"",
                                started);
     const MessageRecorder recorder;
-    const PatientClock clock;
+    PatientClock clock;
     EXPECT_EQ(Run(), 0u);
     EXPECT_TRUE(recorder.Messages().empty());
     EXPECT_EQ(clock.waits, std::vector<DWORD>{300000});
@@ -230,7 +214,7 @@ TEST_F(PreInstallChecksTest, ProductThatSurvivesItsUninstallerGivesError3002) {
             result = Run();
             waits = clock.waits;
         } else {
-            const PatientClock clock;
+            PatientClock clock;
             result = Run();
             waits = clock.waits;
         }

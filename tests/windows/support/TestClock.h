@@ -4,6 +4,7 @@
 
 #include "frame/Clock.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace ih::test {
@@ -22,6 +23,25 @@ public:
     }
 
     std::vector<DWORD> sleeps;
+    std::vector<DWORD> waits;
+
+private:
+    ScopedClock scope_;
+};
+
+// Records the waits asked for and waits for real up to 20 s, so that a quick
+// program is seen to finish; the recording clock (a thousandth) plays one
+// that hangs.
+class PatientClock final : public Clock {
+public:
+    PatientClock() : scope_(*this) {}
+
+    void Sleep(DWORD milliseconds) override { ::Sleep(std::min<DWORD>(milliseconds, 20000)); }
+    DWORD Wait(HANDLE object, DWORD milliseconds) override {
+        waits.push_back(milliseconds);
+        return ::WaitForSingleObject(object, std::min<DWORD>(milliseconds, 20000));
+    }
+
     std::vector<DWORD> waits;
 
 private:

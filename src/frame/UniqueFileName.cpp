@@ -1,11 +1,12 @@
-#include "update/UniqueFileName.h"
+#include "frame/UniqueFileName.h"
 
 #include "frame/HResult.h"
 #include "frame/Handles.h"
+#include "frame/Paths.h"
 
 #include <windows.h>
 
-namespace ih::update {
+namespace ih {
 
 std::int32_t MakeUniqueFileName(std::wstring_view folder, std::wstring_view fileName, std::wstring& created) {
     if (folder.empty() || fileName.empty()) return HResultFromWin32(ERROR_INVALID_PARAMETER);
@@ -15,7 +16,7 @@ std::int32_t MakeUniqueFileName(std::wstring_view folder, std::wstring_view file
 
     DWORD lastError = ERROR_SUCCESS;
     for (unsigned n = 0; n < kUniqueFileNameCandidates; ++n) {
-        std::wstring candidate = std::wstring(folder) + stem + std::to_wstring(n) + extension;
+        std::wstring candidate = JoinPath(folder, stem + std::to_wstring(n) + extension);
         const UniqueFileHandle file(::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
@@ -28,4 +29,4 @@ std::int32_t MakeUniqueFileName(std::wstring_view folder, std::wstring_view file
     return HResultFromWin32(static_cast<std::int32_t>(lastError));
 }
 
-} // namespace ih::update
+} // namespace ih

@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-namespace ih::update {
+namespace ih {
 
 // True when one entry of `data` equals `entry` exactly (case-sensitive).
 bool MultiStringHasEntry(std::wstring_view data, std::wstring_view entry);
 
-} // namespace ih::update
+} // namespace ih

@@ -1,10 +1,10 @@
-#include "update/LibraryEntry.h"
+#include "frame/LibraryEntry.h"
 
 #include "frame/Handles.h"
 
 #include <string>
 
-namespace ih::update {
+namespace ih {
 
 DWORD CallLibraryEntry(std::wstring_view library, const char* entryName) {
     const std::wstring path(library);
@@ -17,4 +17,9 @@ DWORD CallLibraryEntry(std::wstring_view library, const char* entryName) {
     return ERROR_SUCCESS;
 }
 
-} // namespace ih::update
+FARPROC FindLoadedEntry(const wchar_t* module, const char* entryName) noexcept {
+    const HMODULE loaded = ::GetModuleHandleW(module);
+    return loaded ? ::GetProcAddress(loaded, entryName) : nullptr;
+}
+
+} // namespace ih

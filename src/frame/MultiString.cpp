@@ -1,6 +1,6 @@
-#include "update/MultiString.h"
+#include "frame/MultiString.h"
 
-namespace ih::update {
+namespace ih {
 
 bool MultiStringHasEntry(std::wstring_view data, std::wstring_view entry) {
     while (!data.empty()) {
@@ -14,4 +14,4 @@ bool MultiStringHasEntry(std::wstring_view data, std::wstring_view entry) {
     return false;
 }
 
-} // namespace ih::update
+} // namespace ih
