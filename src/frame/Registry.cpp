@@ -12,11 +12,6 @@ LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName
     return result;
 }
 
-LONG CloseRegistryKey(RegistryKey& key) {
-    if (!key) return ERROR_SUCCESS;
-    return ::RegCloseKey(key.release());
-}
-
 LONG ReadRegistryDword(HKEY key, std::wstring_view valueName, DWORD& value) {
     const std::wstring name(valueName);
     DWORD type = 0, stored = 0, size = sizeof stored;
@@ -40,7 +35,7 @@ LONG DeleteKeyTree(HKEY parent, std::wstring_view subKeyName) {
         result = DeleteKeyTree(key.get(), std::wstring_view(child, length));
         if (result != ERROR_SUCCESS) return result;
     }
-    CloseRegistryKey(key);
+    key.reset();  // closed before the key itself is deleted
     const std::wstring name(subKeyName);
     return ::RegDeleteKeyW(parent, name.c_str());
 }

@@ -14,9 +14,6 @@ using RegistryKey = UniqueResource<traits::RegistryKey>;
 // Returns the Win32 error code.
 LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName, REGSAM access);
 
-// Closes and clears the key; returns the close result, 0 when nothing was held.
-LONG CloseRegistryKey(RegistryKey& key);
-
 // Reads the REG_DWORD `valueName` of an open key. 0 with `value` set; the
 // query's error; or ERROR_INVALID_DATATYPE for a value of another type or
 // size, which callers treat as absent.

@@ -46,7 +46,7 @@ bool IsClassicProductInstalled(std::wstring& folder) {
     if (::PathFileExistsW(JoinPath(folder, L"ZORL.DLL").c_str())) return true;
 
     // The record outlived its product: remove it without a word.
-    CloseRegistryKey(record);
+    record.reset();
     RegistryKey parent;
     constexpr REGSAM kParentAccess = 0x2001F;  // read, create subkey, set value
     if (OpenRegistryKey(parent, HKEY_LOCAL_MACHINE, kClassicProductParentKey, kParentAccess) == ERROR_SUCCESS)
@@ -54,32 +54,29 @@ bool IsClassicProductInstalled(std::wstring& folder) {
     return false;
 }
 
-DWORD ReadClassicWindowTitles(std::vector<std::wstring>& titles) {
+std::vector<std::wstring> ReadClassicWindowTitles() {
     std::wstring path;
-    RegistryKey record;
-    if (OpenRegistryKey(record, HKEY_LOCAL_MACHINE, kClassicProductKey, KEY_READ) == ERROR_SUCCESS &&
-        !ReadClassicPath(record.get(), path))
-        path.clear();
-    CloseRegistryKey(record);
+    {
+        RegistryKey record;
+        if (OpenRegistryKey(record, HKEY_LOCAL_MACHINE, kClassicProductKey, KEY_READ) == ERROR_SUCCESS &&
+            !ReadClassicPath(record.get(), path))
+            path.clear();
+    }
     const std::wstring description = JoinPath(path, kClassicDescriptionFile);
 
-    titles = SelectClassicWindowTitles([&description](std::wstring_view key) {
+    return SelectClassicWindowTitles([&description](std::wstring_view key) {
         const std::wstring name(key);
         wchar_t value[kDescriptionValueCapacity] = {};
         const DWORD length = ::GetPrivateProfileStringW(L"PACKAGE", name.c_str(), L"", value,
                                                         kDescriptionValueCapacity, description.c_str());
         return std::wstring(value, length);
     });
-    return ERROR_SUCCESS;
 }
 
-DWORD CloseClassicWindows() {
-    std::vector<std::wstring> titles;
-    const DWORD result = ReadClassicWindowTitles(titles);
-    for (const std::wstring& title : titles) {
+void CloseClassicWindows() {
+    for (const std::wstring& title : ReadClassicWindowTitles()) {
         if (const HWND window = ::FindWindowW(nullptr, title.c_str())) ::PostMessageW(window, WM_CLOSE, 0, 0);
     }
-    return result;
 }
 
 } // namespace ih::update

@@ -30,12 +30,12 @@ public:
 bool IsClassicProductInstalled(std::wstring& folder);
 
 // The titles of the earlier generation's windows, from its package
-// description. Returns 0.
-DWORD ReadClassicWindowTitles(std::vector<std::wstring>& titles);
+// description.
+std::vector<std::wstring> ReadClassicWindowTitles();
 
 // Asks each of the earlier generation's top-level windows to close, without
-// waiting. Returns the result of ReadClassicWindowTitles.
-DWORD CloseClassicWindows();
+// waiting.
+void CloseClassicWindows();
 
 // Reads the "Path" value of an open record key: a string, plain or
 // expandable, of at most 259 characters, terminated or not. False otherwise.

@@ -86,10 +86,14 @@ DWORD NotifyEngineClients(const ActionLog& log) {
     const std::wstring& suspended = engine.Names().suspendedBase;
     DWORD result = ERROR_SUCCESS;
 
+    // Without its events the handshake cannot be held: no client would ever
+    // hear the request, and each would be waited for in vain.
+    if (engine.EventsError() != ERROR_SUCCESS) return engine.EventsError();
+
     ::ResetEvent(engine.CompleteEvent());
     log.Write(L"About to wait for event %s", ready);
-    if (!WaitForEngineClients(ready)) {
-        result = ::GetLastError();
+    result = WaitForEngineClients(ready);
+    if (result != ERROR_SUCCESS) {
         log.Write(L"Failed to wait for event %s", ready);
     } else {
         log.Write(L"Successfully waited for event %s", ready);
@@ -97,12 +101,11 @@ DWORD NotifyEngineClients(const ActionLog& log) {
         ::SetEvent(engine.RequestEvent());
 
         log.Write(L"About to wait for event %s", suspended);
-        if (WaitForEngineClients(suspended)) {
+        result = WaitForEngineClients(suspended);
+        if (result == ERROR_SUCCESS) {
             log.Write(L"Successfully waited for event %s", suspended);
             WriteProgress("Suspended\n");
         } else {
-            // Taken before the log entry, whose own file calls change it.
-            result = ::GetLastError();
             log.Write(L"Failed to wait for event %s", suspended);
         }
     }
@@ -110,11 +113,11 @@ DWORD NotifyEngineClients(const ActionLog& log) {
     return result;
 }
 
-bool WaitForEngineClients(std::wstring_view base) {
+DWORD WaitForEngineClients(std::wstring_view base) {
     const EngineNames& names = Engine().Names();
     RegistryKey clients;
     if (OpenRegistryKey(clients, HKEY_LOCAL_MACHINE, kEngineClientsKey, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
-        return true;  // no clients
+        return ERROR_SUCCESS;  // no clients
 
     for (DWORD index = 0;; ++index) {
         wchar_t client[kClientNameCapacity] = {};
@@ -128,22 +131,16 @@ bool WaitForEngineClients(std::wstring_view base) {
         const UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, (std::wstring(base) + std::wstring(clientName)).c_str()));
         if (!event) continue;
         const DWORD outcome = ActiveClock().Wait(event.get(), kEngineWaitTimeout);
-        if (outcome != WAIT_OBJECT_0) {
-            // The caller reports the thread's last error: make it say what
-            // happened (a failed wait has set it already).
-            if (outcome != WAIT_FAILED) ::SetLastError(outcome);
-            return false;
-        }
+        if (outcome == WAIT_FAILED) return ::GetLastError();
+        if (outcome != WAIT_OBJECT_0) return outcome;  // 258 on time-out, 128 abandoned
     }
-    return true;
+    return ERROR_SUCCESS;
 }
 
 DWORD RegisterEngine(std::wstring_view library) {
     EngineObjects& engine = Engine();
     const DWORD result = CallLibraryEntry(library, "DllRegisterServer");
     ::SetEvent(engine.CompleteEvent());
-    if (!engine.updateMutex)
-        engine.updateMutex.reset(::CreateMutexW(engine.Attributes(), FALSE, engine.Names().updateMutex.c_str()));
     EndEngineUpdate();
     return result;
 }

@@ -35,13 +35,14 @@ std::int32_t ReleaseEngine(std::wstring_view folder, const ActionLog& log);
 
 // Resets the complete event, waits for every client to be ready, raises the
 // request event, waits for every client to suspend, and lowers the request
-// event. 0, or the error of the wait that failed.
+// event. 0, the error of creating the engine's events (nothing is waited
+// for then), or the error of the wait that failed.
 DWORD NotifyEngineClients(const ActionLog& log);
 
-// Waits for the event `base` + K of every running client K in turn. True when
-// all were signalled in time; otherwise false with the thread's last error set
-// to the wait's outcome (258 on time-out).
-bool WaitForEngineClients(std::wstring_view base);
+// Waits for the event `base` + K of every running client K in turn. 0 when
+// all were signalled in time; otherwise the wait's outcome (258 on time-out,
+// 128 when abandoned) or the error of a failed wait.
+DWORD WaitForEngineClients(std::wstring_view base);
 
 // Calls the new engine's registration entry, raises the complete event and
 // releases the update mutex. 0, or the error of loading the library or finding

@@ -2,6 +2,7 @@
 
 #include "update/TerminalServices.h"
 
+#include <memory>
 #include <stdexcept>
 
 namespace ih::update {
@@ -16,26 +17,27 @@ EngineObjects::EngineObjects() {
     names_ = MakeEngineNames(TerminalServicesPresent(SystemTerminalServicesFacts()));
     // Manual reset, not signalled; an event a client made first is opened.
     requestEvent_.reset(::CreateEventW(&attributes_, TRUE, FALSE, names_.requestEvent.c_str()));
+    if (!requestEvent_) eventsError_ = ::GetLastError();
     completeEvent_.reset(::CreateEventW(&attributes_, TRUE, FALSE, names_.completeEvent.c_str()));
+    if (!completeEvent_ && eventsError_ == ERROR_SUCCESS) eventsError_ = ::GetLastError();
 }
 
 namespace {
 
-// Not a static object: the runtime's exit-time destructors were measured not
-// to run when the installer frees the library, so the library's entry point
-// ends the objects' life itself.
-EngineObjects* instance = nullptr;
+// The runtime's exit-time destructors were measured not to run when the
+// installer frees the library, so the library's entry point ends the
+// objects' life itself; the owner's own destructor then finds nothing.
+std::unique_ptr<EngineObjects> instance;
 
 } // namespace
 
 EngineObjects& Engine() {
-    if (!instance) instance = new EngineObjects();
+    if (!instance) instance = std::make_unique<EngineObjects>();
     return *instance;
 }
 
 void DestroyEngineObjects() noexcept {
-    delete instance;
-    instance = nullptr;
+    instance.reset();
 }
 
 } // namespace ih::update

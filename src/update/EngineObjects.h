@@ -24,6 +24,8 @@ public:
     const EngineNames& Names() const noexcept { return names_; }
     HANDLE RequestEvent() const noexcept { return requestEvent_.get(); }
     HANDLE CompleteEvent() const noexcept { return completeEvent_.get(); }
+    // 0 when both events exist; else the error of the first that could not be made.
+    DWORD EventsError() const noexcept { return eventsError_; }
 
     // The update mutex while one engine replacement holds it; empty otherwise.
     UniqueHandle updateMutex;
@@ -34,6 +36,7 @@ private:
     EngineNames names_;
     UniqueHandle requestEvent_;
     UniqueHandle completeEvent_;
+    DWORD eventsError_ = ERROR_SUCCESS;
 };
 
 // This library's instance, built on first call (by the actions' thread; the

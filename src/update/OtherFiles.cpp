@@ -32,18 +32,18 @@ UINT CopyOtherFiles(MSIHANDLE installation) {
 }
 
 UINT UpdateQmxAdapterDll(MSIHANDLE /*installation*/) {
-    const ActionLog log;
-    RegistryKey adapters;
-    // Read, create subkey and set value: enough to delete a subkey.
-    constexpr REGSAM kAdapterAccess = 0x2001F;
-    if (OpenRegistryKey(adapters, HKEY_LOCAL_MACHINE, kAdaptersKey, kAdapterAccess) == ERROR_SUCCESS) {
-        // Removes only a key without subkeys of its own; a registration that
-        // has grown subkeys is left for the agent.
-        const std::wstring subkey(kAdapterSubkey);
-        ::RegDeleteKeyW(adapters.get(), subkey.c_str());
-    }
+    {
+        RegistryKey adapters;
+        // Read, create subkey and set value: enough to delete a subkey.
+        constexpr REGSAM kAdapterAccess = 0x2001F;
+        if (OpenRegistryKey(adapters, HKEY_LOCAL_MACHINE, kAdaptersKey, kAdapterAccess) == ERROR_SUCCESS) {
+            // Removes only a key without subkeys of its own; a registration that
+            // has grown subkeys is left for the agent.
+            const std::wstring subkey(kAdapterSubkey);
+            ::RegDeleteKeyW(adapters.get(), subkey.c_str());
+        }
+    }  // the key is not held through the pause
     ActiveClock().Sleep(kAdapterReleasePause);
-    CloseRegistryKey(adapters);
     return ERROR_SUCCESS;
 }
 

@@ -198,6 +198,27 @@ protected:
     }
 };
 
+// Another kind of object under the request event's name: the event cannot be
+// made, and the handshake ends at once with that error instead of waiting for
+// every client in vain.
+TEST(EngineObjects, AnEventThatCannotBeMadeEndsTheHandshakeAtOnce) {
+    const std::wstring requestName = Engine().Names().requestEvent;
+    ih::update::DestroyEngineObjects();
+    {
+        const ih::UniqueHandle squatter(::CreateMutexW(nullptr, FALSE, requestName.c_str()));
+        ASSERT_TRUE(squatter);
+        RecordingClock clock;
+        const TestFolder temp;
+        const TemporaryFolderRedirect redirect(temp.Path());
+        EXPECT_EQ(Engine().EventsError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_EQ(ih::update::NotifyEngineClients(ih::ActionLog()), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        EXPECT_TRUE(clock.waits.empty());
+        EXPECT_TRUE(ActionLogEntries().empty()) << "the caller logs the error with its text";
+        ih::update::DestroyEngineObjects();
+    }
+    EXPECT_EQ(Engine().EventsError(), 0u) << "built afresh once the name is free";
+}
+
 TEST_F(HandshakeTest, WithoutClientsUnregistersOneEngineAndDeletesAllButTheRegistrationHelper) {
     PlaceEngine(folder / L"QMXI.dll");
     PlaceEngine(folder / L"QMXI0.dll");

@@ -208,6 +208,22 @@ TEST_F(EngineUpdateTest, NoFreeNumberedNameIsFatal) {
     EXPECT_FALSE(FileExists(install / L"QMXI9999.dll"));
 }
 
+TEST_F(EngineUpdateTest, AFailedCopyUnderTheNumberedNameLeavesNoPlaceholder) {
+    LayOutSource();
+    PlaceEngine(install / L"QMXI.dll");
+    // The source engine opened without sharing: both copies fail with a
+    // sharing violation, the second after its numbered name was made.
+    const ih::UniqueFileHandle locked(::CreateFileW((source / L"QMXI.dll").c_str(), GENERIC_READ, 0, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(Update(Data()), 1603u);
+    EXPECT_EQ(ActionLogText(),
+              LogTextOf(HandshakeLinesAnd({L"Error copying QMXI dll - attempting to rename and copy the file",
+                                           L"Error copying renamed QMXI file: -2147024864. Fatal error"})));
+    EXPECT_FALSE(FileExists(install / L"QMXI0.dll")) << "the empty placeholder is removed";
+    EXPECT_FALSE(EventIsSet(names.completeEvent));
+}
+
 TEST_F(EngineUpdateTest, SourceWithoutTheEngineIsFatalWithTheSystemText) {
     source.WriteFile(L"main.DAT", "data");
     PlaceEngine(install / L"QMXI.dll");
@@ -336,8 +352,9 @@ TEST_F(EngineUpdateTest, RemovalStopsWhenAClientNeverGetsReady) {
     const std::vector<std::wstring> entries = ActionLogEntries();
     ASSERT_GE(entries.size(), 2u);
     EXPECT_EQ(entries[1], L"Failed to wait for event " + names.readyBase);
-    EXPECT_EQ(ActionLogText().find(L"Error uninstalling QMXI dll, with the error: "), ActionLogText().rfind(L"Error"))
-        << "ends with the removal's own error";
+    EXPECT_TRUE(ActionLogText().ends_with(L"Error uninstalling QMXI dll, with the error: " +
+                                          ih::ActionLog::SystemErrorText(WAIT_TIMEOUT) + L"\r\n"))
+        << "ends with the removal's own error, the time-out's text";
 }
 
 // The built DLL as the installer uses it: loaded, the engine actions called,

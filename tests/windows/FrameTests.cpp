@@ -116,20 +116,19 @@ TEST(CopyMatchingFiles, PrefixesAreJoinedWithoutASeparator) {
 
 constexpr const wchar_t* kTestRoot = L"Software\\KestroTests\\Frame";
 
-TEST(RegistryKey, OpenKeepsThePreviousKeyOnFailureAndCloseClears) {
+TEST(RegistryKey, OpenKeepsThePreviousKeyOnFailure) {
     const ScopedRegistryTree tree(HKEY_CURRENT_USER, kTestRoot);
     tree.Create(L"First");
     const HandleCountCheck handles;
     {
         ih::RegistryKey key;
-        EXPECT_EQ(ih::CloseRegistryKey(key), 0) << "nothing held";
         ASSERT_EQ(ih::OpenRegistryKey(key, HKEY_CURRENT_USER, tree.Path(L"First"), KEY_READ), 0);
         const HKEY first = key.get();
         EXPECT_EQ(ih::OpenRegistryKey(key, HKEY_CURRENT_USER, tree.Path(L"Missing"), KEY_READ), ERROR_FILE_NOT_FOUND);
         EXPECT_EQ(key.get(), first);
         ASSERT_EQ(ih::OpenRegistryKey(key, HKEY_CURRENT_USER, tree.Path(), KEY_READ), 0);
         EXPECT_NE(key.get(), first);
-        EXPECT_EQ(ih::CloseRegistryKey(key), 0);
+        key.reset();
         EXPECT_FALSE(key);
     }
     EXPECT_TRUE(handles.Unchanged());

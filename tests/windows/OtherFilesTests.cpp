@@ -143,8 +143,11 @@ TEST_F(AdapterTest, LeavesARegistrationThatHasSubkeys) {
 
 TEST_F(AdapterTest, WithoutTheAgentOnlyWaits) {
     EXPECT_EQ(Run(), 0u);
-    corvane.Create(adapters);
-    EXPECT_EQ(UpdateQmxAdapterDll(0), 0u) << "the installation handle is not used";
+    corvane.Create(adapters + L"\\QMX");
+    clock.sleeps.clear();
+    UpdateQmxAdapterDll(0);  // the installation handle is not used: the work is done all the same
+    EXPECT_FALSE(corvane.Exists(adapters + L"\\QMX"));
+    EXPECT_EQ(clock.sleeps, std::vector<DWORD>{10000});
 }
 
 } // namespace
