@@ -30,10 +30,12 @@ std::string Utf16(std::wstring_view text) {
 }
 
 TEST_F(ActionLogTest, LivesInTheTemporaryFolderUnderItsFixedName) {
-    char folder[MAX_PATH];
-    const DWORD length = ::GetTempPathA(MAX_PATH, folder);
-    ASSERT_GT(length, 0u);
-    EXPECT_EQ(ih::ActionLog().Path(), std::string(folder, length) + "\\Kestro Anti-Virus CustomActions Log.txt");
+    // The test's own temporary folder (ASCII, ending in a backslash), then the
+    // log's separator and name: two backslashes, as the log has always had.
+    std::string folder;
+    for (wchar_t ch : temp.Path()) folder.push_back(static_cast<char>(ch));
+    ASSERT_EQ(folder.back(), '\\');
+    EXPECT_EQ(ih::ActionLog().Path(), folder + "\\Kestro Anti-Virus CustomActions Log.txt");
 }
 
 TEST_F(ActionLogTest, NewFileStartsWithTheFirstEntryAndEntriesEndInCrLf) {

@@ -33,16 +33,22 @@ ChildProcess::ChildProcess(const std::wstring& commandLine, const std::wstring& 
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, standardOutput ? TRUE : FALSE, 0, nullptr, nullptr,
                           &startup, &information))
         throw std::runtime_error("a fixture process did not start: " + std::to_string(::GetLastError()));
-    ::CloseHandle(information.hThread);
+    const UniqueHandle thread(information.hThread);
     process_.reset(information.hProcess);
     if (started) {
         HANDLE both[] = {started.get(), process_.get()};
-        if (::WaitForMultipleObjects(2, both, FALSE, 20000) != WAIT_OBJECT_0)
+        if (::WaitForMultipleObjects(2, both, FALSE, 20000) != WAIT_OBJECT_0) {
+            // The destructor does not run for a constructor that throws: end
+            // the process here, or it outlives the test.
+            EndIfRunning();
             throw std::runtime_error("a fixture process did not get ready");
+        }
     }
 }
 
-ChildProcess::~ChildProcess() {
+ChildProcess::~ChildProcess() { EndIfRunning(); }
+
+void ChildProcess::EndIfRunning() const noexcept {
     if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
         ::TerminateProcess(process_.get(), 1);
         ::WaitForSingleObject(process_.get(), 5000);

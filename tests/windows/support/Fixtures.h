@@ -34,6 +34,8 @@ public:
     HANDLE Handle() const noexcept { return process_.get(); }
 
 private:
+    void EndIfRunning() const noexcept;
+
     UniqueHandle process_;
 };
 
