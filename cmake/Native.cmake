@@ -39,3 +39,6 @@ target_sources(ih_portable PRIVATE
   ${CMAKE_SOURCE_DIR}/src/security/Ace.cpp
   ${CMAKE_SOURCE_DIR}/src/security/Dacl.cpp
   ${CMAKE_SOURCE_DIR}/src/security/DescriptorLayout.cpp)
+
+# The choice of the on-access driver set.
+target_sources(ih_portable PRIVATE ${CMAKE_SOURCE_DIR}/src/services/DriverSets.cpp)

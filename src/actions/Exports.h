@@ -23,5 +23,11 @@ UINT __stdcall ReadCatalog(MSIHANDLE installation);
 UINT __stdcall UpdateQMXI(MSIHANDLE installation);
 UINT __stdcall RemoveQMXI(MSIHANDLE installation);
 UINT __stdcall PreInstallChecks(MSIHANDLE installation);
+UINT __stdcall SetDriverProperty(MSIHANDLE installation);
+UINT __stdcall InstallUnsignedDrivers(MSIHANDLE installation);
+UINT __stdcall StartDriverServices(MSIHANDLE installation);
+UINT __stdcall SetServiceXP(MSIHANDLE installation);
+UINT __stdcall RollbackDeleteService(MSIHANDLE installation);
+UINT __stdcall DeleteDriverKeys(MSIHANDLE installation);
 
 } // extern "C"
