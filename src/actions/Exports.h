@@ -29,5 +29,11 @@ UINT __stdcall StartDriverServices(MSIHANDLE installation);
 UINT __stdcall SetServiceXP(MSIHANDLE installation);
 UINT __stdcall RollbackDeleteService(MSIHANDLE installation);
 UINT __stdcall DeleteDriverKeys(MSIHANDLE installation);
+UINT __stdcall CreateUserGroups(MSIHANDLE installation);
+UINT __stdcall DeleteUserGroups(MSIHANDLE installation);
+UINT __stdcall SetAdminGroupDescription(MSIHANDLE installation);
+UINT __stdcall SetPowerGroupDescription(MSIHANDLE installation);
+UINT __stdcall SetUserGroupDescription(MSIHANDLE installation);
+UINT __stdcall SetOnAccessGroupDescription(MSIHANDLE installation);
 
 } // extern "C"

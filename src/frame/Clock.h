@@ -14,6 +14,9 @@ public:
     virtual void Sleep(DWORD milliseconds) = 0;
     // WaitForSingleObject with the same results; INFINITE waits without limit.
     virtual DWORD Wait(HANDLE object, DWORD milliseconds) = 0;
+    // Milliseconds since an arbitrary start, wrapping as GetTickCount does;
+    // a bounded poll measures its time with it.
+    virtual DWORD TickCount() { return ::GetTickCount(); }
 };
 
 Clock& ActiveClock();

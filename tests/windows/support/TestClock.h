@@ -49,3 +49,29 @@ private:
 };
 
 } // namespace ih::test
+
+namespace ih::test {
+
+// A clock whose time moves by what is slept: each sleep advances it by the
+// milliseconds asked and really waits a tenth of them, so a bounded poll of
+// seconds runs in a fraction of that.
+class SteppingClock final : public Clock {
+public:
+    SteppingClock() : scope_(*this) {}
+
+    void Sleep(DWORD milliseconds) override {
+        sleeps.push_back(milliseconds);
+        now_ += milliseconds;
+        ::Sleep(milliseconds / 10);
+    }
+    DWORD Wait(HANDLE object, DWORD milliseconds) override { return ::WaitForSingleObject(object, milliseconds); }
+    DWORD TickCount() override { return now_; }
+
+    std::vector<DWORD> sleeps;
+
+private:
+    DWORD now_ = 0x7FFFF000;  // near a wrap of the upper half, to show the difference is taken unsigned
+    ScopedClock scope_;
+};
+
+} // namespace ih::test
