@@ -8,6 +8,7 @@
 #include "frame/ActionData.h"
 #include "frame/ActionLog.h"
 #include "frame/Installer.h"
+#include "frame/Paths.h"
 #include "frame/Registry.h"
 
 #include <string>
@@ -24,7 +25,7 @@ constexpr wchar_t kFinalLine[] = L"Successfully added/created all groups - funct
 constexpr wchar_t kRecordFailure[] = L"Unable to create add local group SIDs to machine file.";
 
 std::wstring MachineFilePath(const std::wstring& configurationFolder) {
-    return configurationFolder + L"\\" + kMachineFileName;
+    return JoinPath(configurationFolder, kMachineFileName);
 }
 
 // The on-access driver finds its group's identifier in the registry.
