@@ -1,9 +1,9 @@
 #include "support/EngineTestSupport.h"
 
 #include "frame/Handles.h"
+#include "support/OtherThread.h"
 
 #include <stdexcept>
-#include <thread>
 
 namespace ih::test {
 
@@ -45,7 +45,7 @@ bool EventIsSet(const std::wstring& name) {
 
 bool MutexIsFree(const std::wstring& name) {
     bool free = false;
-    std::thread other([&] {
+    RunOnOtherThread([&] {
         const UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
         if (!mutex) {
             free = true;  // nobody holds what does not exist
@@ -55,7 +55,6 @@ bool MutexIsFree(const std::wstring& name) {
         free = outcome == WAIT_OBJECT_0 || outcome == WAIT_ABANDONED;
         if (free) ::ReleaseMutex(mutex.get());
     });
-    other.join();
     return free;
 }
 
