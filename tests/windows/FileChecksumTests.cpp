@@ -3,6 +3,7 @@
 
 #include "crypto/FileChecksum.h"
 #include "crypto/Kxa.h"
+#include "support/ProductDll.h"
 #include "support/HandleCount.h"
 #include "support/TestFolder.h"
 
@@ -136,18 +137,13 @@ TEST_F(FileChecksumTest, SharesTheFileWithReadersOnly) {
 // The 13 functions through the DLL's export table, with the C calling
 // convention the header declares.
 TEST(CipherExports, AreCallableByTheirUndecoratedNames) {
-    const char* unixPath = std::getenv("IH_DLL");
-    if (!unixPath) GTEST_SKIP() << "IH_DLL is not set";
-    std::wstring path = L"Z:";
-    for (const char* c = unixPath; *c; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
-    const HMODULE library = ::LoadLibraryW(path.c_str());
-    ASSERT_NE(library, nullptr) << ::GetLastError();
+    ih::test::LoadedProductDll library;
     const char* names[] = {"kxa_setk",   "kxa_init",     "kxa_crypt",        "kxa_cbcenc",       "kxa_cbcdec",
                            "kxa_isweak", "kxa_sanitise", "kxmaa_init",       "kxmaa_byte",       "kxmaa_buffer",
                            "kxmaa_finalise32", "kxmaa_finalise64", "kxmaa_finalise2"};
-    for (const char* name : names) EXPECT_NE(::GetProcAddress(library, name), nullptr) << name;
+    for (const char* name : names) EXPECT_NE(library.Entry(name), nullptr) << name;
 
-    const auto find = [library](const char* name) { return reinterpret_cast<void*>(::GetProcAddress(library, name)); };
+    const auto find = [&library](const char* name) { return library.Entry(name); };
     const auto init = reinterpret_cast<decltype(&kxmaa_init)>(find("kxmaa_init"));
     const auto buffer = reinterpret_cast<decltype(&kxmaa_buffer)>(find("kxmaa_buffer"));
     const auto byte = reinterpret_cast<decltype(&kxmaa_byte)>(find("kxmaa_byte"));
@@ -181,7 +177,7 @@ TEST(CipherExports, AreCallableByTheirUndecoratedNames) {
     cbcenc(&cipher, block);
     const std::uint8_t expected[8] = {0x18, 0x19, 0x7E, 0xB5, 0x1A, 0x34, 0xD4, 0xF0};
     EXPECT_EQ(std::memcmp(block, expected, 8), 0);
-    EXPECT_TRUE(::FreeLibrary(library));
+    EXPECT_TRUE(library.Free());
 }
 
 } // namespace

@@ -57,18 +57,34 @@ std::size_t ProcessHandleCount() {
 
 HandleCountCheck::HandleCountCheck() : before_(ProcessHandlesByType()) {}
 
-testing::AssertionResult HandleCountCheck::Unchanged() const {
+std::map<int, long> HandleCountCheck::Change() const {
     const std::map<int, std::size_t> now = ProcessHandlesByType();
-    if (now == before_) return testing::AssertionSuccess();
-    testing::AssertionResult failure = testing::AssertionFailure();
-    failure << "handles per object type changed:";
     std::map<int, std::size_t> all = before_;
     all.insert(now.begin(), now.end());
+    std::map<int, long> change;
     for (const auto& [type, unused] : all) {
         const auto was = before_.count(type) ? before_.at(type) : 0;
         const auto is = now.count(type) ? now.at(type) : 0;
-        if (was != is) failure << " type " << type << ": " << was << " -> " << is << ";";
+        if (was != is) change[type] = static_cast<long>(is) - static_cast<long>(was);
     }
+    return change;
+}
+
+testing::AssertionResult HandleCountCheck::Unchanged() const { return ChangedBy({}, 0); }
+
+testing::AssertionResult HandleCountCheck::ChangedBy(const std::map<int, long>& perCycle, long cycles) const {
+    std::map<int, long> expected;
+    for (const auto& [type, count] : perCycle)
+        if (count * cycles != 0) expected[type] = count * cycles;
+    const std::map<int, long> change = Change();
+    if (change == expected) return testing::AssertionSuccess();
+    testing::AssertionResult failure = testing::AssertionFailure();
+    failure << "handles per object type changed:";
+    for (const auto& [type, count] : change) failure << " type " << type << ": " << (count > 0 ? "+" : "") << count << ";";
+    if (change.empty()) failure << " none;";
+    failure << " expected:";
+    for (const auto& [type, count] : expected) failure << " type " << type << ": +" << count << ";";
+    if (expected.empty()) failure << " none";
     return failure;
 }
 

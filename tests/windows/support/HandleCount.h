@@ -23,6 +23,11 @@ public:
     // Compares with the count now; use in EXPECT_TRUE, whose message shows
     // which object types changed.
     testing::AssertionResult Unchanged() const;
+    // Compares the change since construction, per object type, with
+    // `perCycle` taken `cycles` times (the product DLL's per-load cost).
+    testing::AssertionResult ChangedBy(const std::map<int, long>& perCycle, long cycles) const;
+    // The change since construction, per object type (types that changed only).
+    std::map<int, long> Change() const;
 
 private:
     std::map<int, std::size_t> before_;
