@@ -2,16 +2,23 @@
 # The whole test suite: installs what is missing, builds the native tests and
 # both DLLs, and runs ctest for each (native unit tests under the sanitizers;
 # in-process Windows tests, the DLL table check and the end-to-end packages
-# under Wine, for x64 and x86).
-set -euo pipefail
+# under Wine, for x64 and x86). Ends with one summary line per level and
+# architecture and "N passed, N failed, N skipped" on the last line.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
+bash tools/setup.sh || exit 1
 
-status=0
+reports=()
 for preset in native x64 x86; do
   echo "=== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  ctest --preset "$preset" || status=1
+  if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; }; then
+    echo "FAIL: the $preset build failed"
+    reports+=("$preset=build-failed")
+    continue
+  fi
+  report="build/$preset/ctest-report.xml"
+  rm -f "$report"
+  ctest --preset "$preset" --output-junit "$PWD/$report"
+  reports+=("$preset=$report")
 done
-exit $status
+exec python3 tools/test-summary.py "${reports[@]}"

@@ -33,6 +33,11 @@ UINT RunStage(MSIHANDLE installation, const Stage& stage) {
     const std::wstring scriptPath = NextField(data.value, kFieldDelimiters, position);
     const std::wstring version = NextField(data.value, kFieldDelimiters, position);
 
+    // Without a script folder the file name alone would name "\QMX.CFG" at the
+    // root of the current drive, which ordinary users may be able to create
+    // while this stage runs as Local System: no folder, no scripts.
+    if (scriptPath.empty()) return ERROR_SUCCESS;
+
     std::vector<std::wstring> lines;
     ReadScriptList(JoinPath(scriptPath, kConfigFileName), kScriptsSection, stage.firstKey, lines);
     for (const std::wstring& line : lines) {

@@ -13,15 +13,17 @@
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$e2e_here/../wine/wine.sh"
 
-# e2e_start ARCH: quiet Wine for the test, or end the test as skipped when this
-# machine cannot run ARCH programs.
+# e2e_start ARCH: quiet Wine for the test; ends the test as skipped when this
+# machine cannot run ARCH programs (natively: installations start too many
+# processes for the x86 emulation), as failed when Wine is missing or broken.
 e2e_start() {
   export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-  if ! wine_usable "$1"; then
-    echo "skipped: Wine cannot run $1 programs on this machine"
-    exit $WINE_SKIP
-  fi
+  wine_gate "$1"
 }
+
+# Bounds for one installation and for the processes it leaves running: a hung
+# action fails its test instead of holding the run.
+E2E_MSIEXEC_SECONDS=${E2E_MSIEXEC_SECONDS:-400}
 
 e2e_build_package() {
   local arch=$1 dll=$2 work=$3 wxs=$4
@@ -30,8 +32,12 @@ e2e_build_package() {
   cp "$e2e_here/$wxs" "$dll" "$work/"
   echo "Kestro package test" > "$work/readme.txt"
   # wixl takes source files by relative name only.
-  (cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Dll="$(basename "$dll")" -D Readme=readme.txt \
-      -o package.msi "$wxs" 2>/dev/null) || return 1
+  if ! (cd "$work" && wixl -a "$arch" -D Arch="$arch" -D Dll="$(basename "$dll")" -D Readme=readme.txt \
+      -o package.msi "$wxs" 2>wixl-errors.txt); then
+    echo "FAIL: wixl could not build $wxs:" >&2
+    cat "$work/wixl-errors.txt" >&2
+    return 1
+  fi
   rm -f "$work/$wxs" "$work/readme.txt" "$work/$(basename "$dll")"
 }
 
@@ -52,8 +58,13 @@ e2e_msiexec() {
   local arch=$1 work=$2; shift 2
   local code=0
   # msiexec may return before its custom-action server is done.
-  "$(wine_loader "$arch")" msiexec "$@" /qn /l*v "$(e2e_windows_path "$work/msiexec.log")" >/dev/null 2>&1 || code=$?
-  "$(wine_server)" -w
+  timeout "$E2E_MSIEXEC_SECONDS" "$(wine_loader "$arch")" msiexec "$@" /qn \
+    /l*v "$(e2e_windows_path "$work/msiexec.log")" >/dev/null 2>&1 || code=$?
+  if [ "$code" = 124 ]; then echo "FAIL: msiexec $* did not end within $E2E_MSIEXEC_SECONDS s" >&2; fi
+  if ! timeout "$E2E_MSIEXEC_SECONDS" "$(wine_server)" -w; then
+    echo "FAIL: Wine processes were still running $E2E_MSIEXEC_SECONDS s after msiexec $*" >&2
+    code=124
+  fi
   echo "$code"
 }
 
@@ -94,5 +105,6 @@ e2e_reg() {
   local arch=$1; shift
   local view=/reg:64
   [ "$arch" = x86 ] && view=/reg:32
-  "$(wine_loader x64)" reg "$@" "$view" 2>/dev/null
+  # reg's complaints go to the test's output, shown when a check fails.
+  timeout 60 "$(wine_loader x64)" reg "$@" "$view"
 }

@@ -359,9 +359,10 @@ TEST_F(HandshakeTest, AbandonedMutexIsReportedAndTaken) {
     ih::UniqueHandle keepAlive;
     {
         const ChildProcess holder(Quoted(FixturePath(L"holder.exe")) + L" mutex " + Quoted(names.updateMutex) + L" " +
-                                      started + L" 0",
+                                      started + L" 1000",
                                   started);
-        // A named mutex lives only while a handle to it is open.
+        // A named mutex lives only while a handle to it is open: the holder
+        // keeps it a second, long enough to be opened here on a busy machine.
         keepAlive.reset(::OpenMutexW(SYNCHRONIZE, FALSE, names.updateMutex.c_str()));
         ASSERT_TRUE(keepAlive);
         ASSERT_EQ(holder.Wait(), 0u);

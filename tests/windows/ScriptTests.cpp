@@ -2,6 +2,7 @@
 // programs and batch files as scripts, run records in the registry.
 
 #include "actions/Exports.h"
+#include "frame/Handles.h"
 #include "crypto/FileChecksum.h"
 #include "support/Fixtures.h"
 #include "support/HandleCount.h"
@@ -214,8 +215,39 @@ TEST_F(ScriptStageTest, NoListMeansNothingToDo) {
     Configure({{"AfterScript1", "%ScriptPath%\\a.exe 0 orphan"}, {"BeforeScript", "%ScriptPath%\\a.exe 0 before"}});
     EXPECT_EQ(Run(RunAfterScripts), 0u) << "no first key for the stage";
     EXPECT_EQ(Runs(), Lines{});
-    const TestPackage oneField = PackageWithActionData(install.Path());
-    EXPECT_EQ(RunAfterScripts(oneField.Handle()), 0u) << "no script folder: \\QMX.CFG does not exist";
+}
+
+// Data without a script folder never reads the configuration at the root of
+// the current drive, where an ordinary user may have planted one.
+TEST_F(ScriptStageTest, NoScriptFolderNeverReadsTheDriveRoot) {
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(::SetCurrentDirectoryW(install.Path().c_str()));  // the drive the installer runs on
+    wchar_t planted[MAX_PATH] = {};
+    ASSERT_GT(::GetFullPathNameW(L"\\QMX.CFG", MAX_PATH, planted, nullptr), 0u);
+    ASSERT_EQ(::GetFileAttributesW(planted), INVALID_FILE_ATTRIBUTES) << "nothing of ours at the root before";
+    const std::string probe = std::string(scripts.Path().begin(), scripts.Path().end()) + "a.exe 0 planted\r\n";
+    const std::string planting = "[Scripts]\r\nBeforeScript=" + probe + "PreLaunchScript=" + probe +
+                                 "AfterScript=" + probe + "ErrorScript=" + probe;
+    {
+        const ih::UniqueFileHandle file(
+            ::CreateFileW(planted, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file.get(), planting.data(), static_cast<DWORD>(planting.size()), &written, nullptr));
+    }
+    for (const std::wstring& data : {install.Path(), install.Path() + L"\"", install.Path() + L"\"\"\""}) {
+        const TestPackage package({{L"CustomActionData", data}, {L"RunPreLaunchScript", data}});
+        const HandleCountCheck handles;
+        EXPECT_EQ(RunBeforeScripts(package.Handle()), 0u);
+        EXPECT_EQ(RunPreLaunchScripts(package.Handle()), 0u);
+        EXPECT_EQ(RunAfterScripts(package.Handle()), 0u);
+        EXPECT_EQ(RunErrorScripts(package.Handle()), 0u);
+        EXPECT_TRUE(handles.Unchanged());
+    }
+    EXPECT_EQ(Runs(), Lines{}) << "the planted scripts never ran";
+    ::DeleteFileW(planted);
+    ::SetCurrentDirectoryW(previous);
 }
 
 TEST_F(ScriptStageTest, UnreadableAndEmptyDataPerAction) {
