@@ -19,7 +19,8 @@ add_library(ih_portable STATIC
   ${CMAKE_SOURCE_DIR}/src/scripts/CommandLine.cpp
   ${CMAKE_SOURCE_DIR}/src/scripts/ScriptList.cpp
   ${CMAKE_SOURCE_DIR}/src/scripts/ScriptOptions.cpp
-  ${CMAKE_SOURCE_DIR}/src/update/ClassicPackageDescription.cpp)
+  ${CMAKE_SOURCE_DIR}/src/update/ClassicPackageDescription.cpp
+  ${CMAKE_SOURCE_DIR}/src/cleanup/WorkItemData.cpp)
 target_include_directories(ih_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(ih_portable PRIVATE ${IH_WARNINGS})
 

@@ -35,5 +35,10 @@ UINT __stdcall SetAdminGroupDescription(MSIHANDLE installation);
 UINT __stdcall SetPowerGroupDescription(MSIHANDLE installation);
 UINT __stdcall SetUserGroupDescription(MSIHANDLE installation);
 UINT __stdcall SetOnAccessGroupDescription(MSIHANDLE installation);
+UINT __stdcall DeleteOtherFiles(MSIHANDLE installation);
+UINT __stdcall ForceDeleteFiles(MSIHANDLE installation);
+UINT __stdcall DeleteIDEs(MSIHANDLE installation);
+UINT __stdcall ConfigureQMX(MSIHANDLE installation);
+UINT __stdcall CloseQmxMainWindow(MSIHANDLE installation);
 
 } // extern "C"

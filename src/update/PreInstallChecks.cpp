@@ -5,17 +5,14 @@
 #include "frame/Installer.h"
 #include "frame/Paths.h"
 #include "frame/Process.h"
+#include "frame/RestartMarker.h"
 #include "update/ClassicProduct.h"
-
-#include <userenv.h>
 
 #include <string>
 
 namespace ih::update {
 
 namespace {
-
-constexpr DWORD kTempCapacity = 260;
 
 // Ends the checks; the action tells the user through error 3002.
 class ClassicRemovalFailed : public std::runtime_error {
@@ -24,9 +21,7 @@ public:
 };
 
 bool RestartPending() {
-    wchar_t temp[kTempCapacity] = {};
-    if (!::ExpandEnvironmentStringsForUserW(nullptr, L"%TEMP%", temp, kTempCapacity)) temp[0] = L'\0';
-    const std::wstring marker = JoinPath(temp, kRestartMarker);
+    const std::wstring marker = RestartMarkerPath();
     const UniqueFileHandle file(
         ::CreateFileW(marker.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file);

@@ -9,7 +9,6 @@
 
 namespace ih::update {
 
-inline constexpr std::wstring_view kRestartMarker = L"KestroRebootTest.txt";
 inline constexpr DWORD kClassicUninstallTimeout = 300000;
 inline constexpr int kRestartPendingMessage = 3000;
 inline constexpr int kClassicRemovalFailedMessage = 3002;

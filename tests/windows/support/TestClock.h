@@ -1,6 +1,6 @@
 #pragma once
 // A clock for tests: records every pause and wait the code asks for, and
-// waits a thousandth of it.
+// waits a thousandth of it (or the fraction given).
 
 #include "frame/Clock.h"
 
@@ -11,21 +11,22 @@ namespace ih::test {
 
 class RecordingClock final : public Clock {
 public:
-    RecordingClock() : scope_(*this) {}
+    explicit RecordingClock(DWORD divisor = 1000) : divisor_(divisor), scope_(*this) {}
 
     void Sleep(DWORD milliseconds) override {
         sleeps.push_back(milliseconds);
-        ::Sleep(milliseconds / 1000);
+        ::Sleep(milliseconds / divisor_);
     }
     DWORD Wait(HANDLE object, DWORD milliseconds) override {
         waits.push_back(milliseconds);
-        return ::WaitForSingleObject(object, milliseconds == INFINITE ? INFINITE : milliseconds / 1000);
+        return ::WaitForSingleObject(object, milliseconds == INFINITE ? INFINITE : milliseconds / divisor_);
     }
 
     std::vector<DWORD> sleeps;
     std::vector<DWORD> waits;
 
 private:
+    DWORD divisor_;
     ScopedClock scope_;
 };
 
