@@ -29,6 +29,9 @@ namespace {
 
 using namespace ih::test;
 
+// An exported action, with the installer's calling convention (it matters on x86).
+using ExportedAction = UINT(__stdcall*)(MSIHANDLE);
+
 constexpr CLSID kTaskSchedulerClass = {0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
 constexpr IID kTaskSchedulerInterface = {0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
 constexpr CLSID kTaskClass = {0x148BD520, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
@@ -165,7 +168,7 @@ protected:
         RemoveTree(otherProfile);
     }
 
-    static UINT RunCounted(UINT (*action)(MSIHANDLE), const std::wstring& data) {
+    static UINT RunCounted(ExportedAction action, const std::wstring& data) {
         const TestPackage package = PackageWithActionData(data);
         const HandleCountCheck handles;
         const UINT result = action(package.Handle());
@@ -383,7 +386,7 @@ TEST_F(UninstallCleanupTest, FilesThatStayAreReported) {
 TEST_F(UninstallCleanupTest, BadActionDataIsLoggedAndNeverFails) {
     struct Action {
         const char* name;
-        UINT (*run)(MSIHANDLE);
+        ExportedAction run;
         std::wstring unreadable;
         std::wstring empty;
     } const actions[] = {
