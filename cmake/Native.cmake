@@ -29,6 +29,9 @@ target_sources(ih_portable PRIVATE
   ${CMAKE_SOURCE_DIR}/src/crypto/Cipher.cpp
   ${CMAKE_SOURCE_DIR}/src/crypto/Checksum.cpp)
 
+# Which systems have Security Center.
+target_sources(ih_portable PRIVATE ${CMAKE_SOURCE_DIR}/src/notify/SecurityCenterVersion.cpp)
+
 # The catalogue reader.
 target_sources(ih_portable PRIVATE
   ${CMAKE_SOURCE_DIR}/src/update/Catalogue.cpp

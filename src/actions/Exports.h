@@ -41,4 +41,14 @@ UINT __stdcall DeleteIDEs(MSIHANDLE installation);
 UINT __stdcall ConfigureQMX(MSIHANDLE installation);
 UINT __stdcall CloseQmxMainWindow(MSIHANDLE installation);
 
+// Update-state notices and Security Center registration: always 0.
+UINT __stdcall SetUpdateBegin(MSIHANDLE installation);
+UINT __stdcall SetUpdateFinished(MSIHANDLE installation);
+UINT __stdcall SetUpdateFailed(MSIHANDLE installation);
+UINT __stdcall SetInstallationComplete(MSIHANDLE installation);
+UINT __stdcall SetQMXAdminUpdateBegin(MSIHANDLE installation);
+UINT __stdcall SetQMXAdminUpdateComplete(MSIHANDLE installation);
+UINT __stdcall InstallSecurityCenter(MSIHANDLE installation);
+UINT __stdcall UninstallSecurityCenter(MSIHANDLE installation);
+
 } // extern "C"
