@@ -20,8 +20,10 @@ data="$drive/ProgramData/Kestro/Kestro Anti-Virus"
 shortcuts="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Kestro/Kestro Anti-Virus"
 profile="$drive/users/IhE2eProfile"
 user_config="$profile/Local Settings/Application Data/Kestro/Kestro Anti-Virus/Config"
-# The restart marker and the restart-time deletions are checked by the
-# in-process tests; Wine's custom-action server was not seen to record either.
+# The restart marker: its pending-rename record does not outlive msiexec here,
+# because e2e_msiexec waits for the Wine session to end and the next session's
+# start (wineboot) carries out the restart-time work, as a restart would. So a
+# marker planted before the uninstallation must be gone after a restart.
 marker="$(dirname "$(e2e_action_log)")/KestroRebootTest.txt"
 session='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager'
 renames() { "$(wine_loader x64)" reg query "$session" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r'; }
@@ -48,9 +50,15 @@ e2e_reg "$arch" add 'HKLM\SOFTWARE\Kestro\QMXService\ScriptCheck' /v run.bat /t 
 e2e_reg "$arch" add 'HKLM\Software\Kestro\Corvane\ManagementAgent\Adapters\QMX' /v Path /d x /f >/dev/null
 e2e_reg "$arch" add 'HKCU\SOFTWARE\Kestro\Kestro Anti-Virus\Settings' /v Shown /d 1 /f >/dev/null
 
+# Anyone may create files in the temporary folder: a marker found there is
+# scheduled for deletion at restart like one the action creates.
+printf 'planted\n' > "$marker"
+
 echo "== $arch: uninstall"
 code=$(e2e_msiexec "$arch" "$work" /x "$package")
 check "msiexec uninstalls (exit status $code)" test "$code" = 0
+# Before any other Wine program starts the next session.
+check "the planted marker is left in place until the restart" test -e "$marker"
 for action in DeleteIDEs DeleteOtherFiles ForceDeleteFiles; do
   check "the installer ran $action and saw it succeed" action_succeeded "$work/msiexec.log" "$action"
 done
@@ -71,6 +79,11 @@ check "the per-user key is gone" absent e2e_reg "$arch" query 'HKCU\SOFTWARE\Kes
 check "the action log names the deleted data files" grep -qF 'Attempting to delete file: ' <<<"$(e2e_log_text)"
 check "the action log says nothing went wrong with the product's files" \
   absent grep -E 'Error deleting file: .*(IDE|DAT|vdb|xml|txt|bin|lnk) with' <<<"$(e2e_log_text)"
+check "the action log reports no failure to schedule the marker's deletion" \
+  absent grep -F 'Unable to schedule the deletion of' <<<"$(e2e_log_text)"
+timeout 60 "$(wine_loader x64)" wineboot -r >/dev/null 2>&1
+timeout 60 "$(wine_server)" -w
+check "the restart deleted the planted marker" test ! -e "$marker"
 
 # Leave the prefix as it was: no marker to block later installations, no
 # restart work of this test's.
