@@ -33,8 +33,7 @@ void PublishOnAccessSid(AccountDatabase& accounts, const ActionLog& log) {
     const Sid onAccess = LookUpAccount(accounts, kOnAccessGroup);
     if (onAccess.IsEmpty()) return;
     RegistryKey key;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOnAccessKey, 0, nullptr, REG_OPTION_NON_VOLATILE, kOnAccessKeyAccess,
-                          nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+    if (CreateRegistryKey(key, HKEY_LOCAL_MACHINE, kOnAccessKey, kOnAccessKeyAccess) != ERROR_SUCCESS)
         log.WriteText(L"Unable to create Gatewarden key");
     const bool set = key && ::RegSetValueExW(key.get(), kOnAccessSidValue, 0, REG_BINARY, onAccess.Binary().data(),
                                              static_cast<DWORD>(onAccess.Length())) == ERROR_SUCCESS;

@@ -26,19 +26,10 @@ constexpr wchar_t kSidTag[] = L"SID";
 // What a visit of one role decides.
 enum class Visit { Next, Stop };
 
-UniqueBstr Bstr(const std::wstring& text) {
-    UniqueBstr bstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+UniqueBstr Bstr(std::wstring_view text) {
+    UniqueBstr bstr = MakeBstr(text);
     if (!bstr) throw std::bad_alloc();
     return bstr;
-}
-
-// A VARIANT that borrows a BSTR the caller owns.
-VARIANT BorrowedText(const UniqueBstr& text) {
-    VARIANT value;
-    ::VariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = text.get();
-    return value;
 }
 
 std::wstring TextOf(const UniqueBstr& text) {

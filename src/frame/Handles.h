@@ -9,6 +9,7 @@
 #include <oleauto.h>
 #include <objbase.h>
 
+#include <string_view>
 #include <utility>
 
 namespace ih {
@@ -81,6 +82,21 @@ using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 using UniqueNetApiBuffer = UniqueResource<traits::NetApiBuffer>;
 using UniqueCoTaskMemory = UniqueResource<traits::CoTaskMemory>;
 using UniqueBstr = UniqueResource<traits::Bstr>;
+
+// COM and WMI take their names and texts as BSTRs. Null when the text could
+// not be allocated.
+inline UniqueBstr MakeBstr(std::wstring_view text) {
+    return UniqueBstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
+
+// A VARIANT that borrows a BSTR the caller owns; nothing to clear.
+inline VARIANT BorrowedText(const UniqueBstr& text) noexcept {
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = text.get();
+    return value;
+}
 
 // A COM interface pointer that calls Release once.
 template <typename Interface>

@@ -12,6 +12,20 @@ LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName
     return result;
 }
 
+LONG CreateRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName, REGSAM access) {
+    const std::wstring name(subKeyName);
+    HKEY created = nullptr;
+    const LONG result =
+        ::RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &created, nullptr);
+    if (result == ERROR_SUCCESS) key.reset(created);
+    return result;
+}
+
+LONG WriteRegistryDword(HKEY key, std::wstring_view valueName, DWORD value) {
+    const std::wstring name(valueName);
+    return ::RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
 LONG ReadRegistryDword(HKEY key, std::wstring_view valueName, DWORD& value) {
     const std::wstring name(valueName);
     DWORD type = 0, stored = 0, size = sizeof stored;

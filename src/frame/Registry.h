@@ -14,6 +14,13 @@ using RegistryKey = UniqueResource<traits::RegistryKey>;
 // Returns the Win32 error code.
 LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName, REGSAM access);
 
+// Opens `subKeyName` under `parent`, creating it (non-volatile) when missing;
+// the key object as OpenRegistryKey leaves it. Returns the Win32 error code.
+LONG CreateRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName, REGSAM access);
+
+// Writes the REG_DWORD `valueName` of an open key. Returns the Win32 error code.
+LONG WriteRegistryDword(HKEY key, std::wstring_view valueName, DWORD value);
+
 // Reads the REG_DWORD `valueName` of an open key. 0 with `value` set; the
 // query's error; or ERROR_INVALID_DATATYPE for a value of another type or
 // size, which callers treat as absent.

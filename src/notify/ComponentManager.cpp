@@ -35,7 +35,7 @@ NoticeOutcome SendUpdateNotice(UpdateNotice notice) {
 
     ComPtr<IUnknown> component;
     {
-        const UniqueBstr name(::SysAllocString(kSystemInformation));
+        const UniqueBstr name = MakeBstr(kSystemInformation);
         if (!name) return Failed(NoticeStep::LookUp, E_OUTOFMEMORY);
         result = manager->LookUpComponent(name.get(), component.put());
     }

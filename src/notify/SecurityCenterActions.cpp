@@ -11,8 +11,7 @@ namespace ih::notify {
 
 namespace {
 
-// Read, create subkey and set value.
-constexpr REGSAM kMonitoringAccess = 0x2001F;
+constexpr REGSAM kMonitoringAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;  // 0x2001F
 
 // Failures to open the key or to delete the value change nothing for the installation.
 void ClearMonitoringFlag() {

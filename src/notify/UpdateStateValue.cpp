@@ -2,14 +2,11 @@
 
 #include "frame/Registry.h"
 
-#include <string>
-
 namespace ih::notify {
 
 namespace {
 
-// Read, create subkey and set value.
-constexpr REGSAM kUpdateStatusAccess = 0x2001F;
+constexpr REGSAM kUpdateStatusAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;  // 0x2001F
 
 } // namespace
 
@@ -19,18 +16,11 @@ LONG WriteUpdateStateValue(DWORD state, UpdateStatusSubkey subkey) {
     if (result != ERROR_SUCCESS) return result;
 
     RegistryKey status;
-    if (subkey == UpdateStatusSubkey::MustExist) {
-        result = OpenRegistryKey(status, service.get(), kUpdateStatusSubkey, kUpdateStatusAccess);
-    } else {
-        const std::wstring name(kUpdateStatusSubkey);
-        result = ::RegCreateKeyExW(service.get(), name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   kUpdateStatusAccess, nullptr, status.put(), nullptr);
-    }
+    result = subkey == UpdateStatusSubkey::MustExist
+                 ? OpenRegistryKey(status, service.get(), kUpdateStatusSubkey, kUpdateStatusAccess)
+                 : CreateRegistryKey(status, service.get(), kUpdateStatusSubkey, kUpdateStatusAccess);
     if (result != ERROR_SUCCESS) return result;
-
-    const std::wstring value(kUpdateStateValue);
-    return ::RegSetValueExW(status.get(), value.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state),
-                            sizeof state);
+    return WriteRegistryDword(status.get(), kUpdateStateValue, state);
 }
 
 } // namespace ih::notify

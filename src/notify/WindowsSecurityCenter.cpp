@@ -21,11 +21,6 @@ constexpr LONG kCreateOrUpdate = WBEM_FLAG_CREATE_OR_UPDATE;  // 0
 constexpr LONG kUpdateOnly = WBEM_FLAG_UPDATE_ONLY;           // 1
 constexpr HRESULT kNotFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
 
-// WMI takes its names and paths as BSTRs; a null one means the text could not be allocated.
-UniqueBstr MakeBstr(std::wstring_view text) {
-    return UniqueBstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-}
-
 HRESULT Connect(ComPtr<IWbemServices>& services) {
     ComPtr<IWbemLocator> locator;
     HRESULT result =
@@ -51,10 +46,7 @@ HRESULT GetObjectAt(IWbemServices& services, std::wstring_view path, ComPtr<IWbe
 bool PutText(IWbemClassObject& object, const wchar_t* property, std::wstring_view text) {
     const UniqueBstr value = MakeBstr(text);
     if (!value) return false;
-    VARIANT variant;
-    ::VariantInit(&variant);
-    variant.vt = VT_BSTR;
-    variant.bstrVal = value.get();  // borrowed: the owner above frees it
+    VARIANT variant = BorrowedText(value);
     object.Put(property, 0, &variant, 0);
     return true;
 }

@@ -51,16 +51,12 @@ bool CheckScriptRecord(std::wstring_view command, bool& matches) {
 bool RecordScript(std::wstring_view command) {
     const std::optional<Program> program = ProgramOf(command);
     if (!program) return false;
-    const std::wstring keyName(kScriptRecordKey);
     RegistryKey records;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_READ | KEY_WRITE, nullptr, records.put(), nullptr) != ERROR_SUCCESS)
+    if (CreateRegistryKey(records, HKEY_LOCAL_MACHINE, kScriptRecordKey, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return false;
     const std::optional<DWORD> checksum = ChecksumOf(*program);
     if (!checksum) return false;
-    const DWORD value = *checksum;
-    return ::RegSetValueExW(records.get(), program->name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                            sizeof value) == ERROR_SUCCESS;
+    return WriteRegistryDword(records.get(), program->name, *checksum) == ERROR_SUCCESS;
 }
 
 } // namespace ih::scripts

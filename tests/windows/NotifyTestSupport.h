@@ -3,6 +3,7 @@
 // WMI locator fixtures registered in the prefix, their control keys, and the
 // one record file both write to (so the order of their calls shows).
 
+#include "frame/Registry.h"
 #include "support/ComServerRegistration.h"
 #include "support/Fixtures.h"
 #include "support/TestFolder.h"
@@ -24,28 +25,26 @@ inline constexpr wchar_t kConnectLine[] = L"ConnectServer \\\\.\\root\\SecurityC
 inline constexpr wchar_t kUnloadedLine[] = L"unloaded with 0 objects alive";
 
 inline void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text) {
-    HKEY opened = nullptr;
-    ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
-    ::RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegistryKey opened;
+    if (CreateRegistryKey(opened, root, key, KEY_SET_VALUE) != ERROR_SUCCESS) return;
+    ::RegSetValueExW(opened.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(opened);
 }
 
 inline void SetNumber(HKEY root, const std::wstring& key, const wchar_t* name, DWORD number) {
-    HKEY opened = nullptr;
-    ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
-    ::RegSetValueExW(opened, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    ::RegCloseKey(opened);
+    RegistryKey opened;
+    if (CreateRegistryKey(opened, root, key, KEY_SET_VALUE) == ERROR_SUCCESS)
+        WriteRegistryDword(opened.get(), name, number);
 }
 
 // A REG_DWORD value; -1 when it is missing or of another type.
 inline long long ReadNumber(HKEY root, const std::wstring& key, const wchar_t* name) {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return -1;
-    DWORD type = 0, value = 0, size = sizeof value;
-    const LONG result = ::RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    ::RegCloseKey(opened);
-    return result == ERROR_SUCCESS && type == REG_DWORD ? static_cast<long long>(value) : -1;
+    RegistryKey opened;
+    DWORD value = 0;
+    if (OpenRegistryKey(opened, root, key, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+        ReadRegistryDword(opened.get(), name, value) != ERROR_SUCCESS)
+        return -1;
+    return static_cast<long long>(value);
 }
 
 // The two fixtures registered, both recording into `record`.

@@ -1,5 +1,7 @@
 #include "support/ComServerRegistration.h"
 
+#include "frame/Registry.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shlwapi.h>
@@ -30,19 +32,17 @@ void WriteText(HKEY key, const wchar_t* name, const std::wstring& text) {
 
 ScopedInprocServer::ScopedInprocServer(std::wstring clsid, const std::wstring& dll)
     : key_(ClassKey(clsid) + L"\\InprocServer32") {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    RegistryKey existing;
+    if (OpenRegistryKey(existing, HKEY_LOCAL_MACHINE, key_, KEY_QUERY_VALUE) == ERROR_SUCCESS) {
         existed_ = true;
-        previousServer_ = ReadText(key, nullptr);
-        previousModel_ = ReadText(key, L"ThreadingModel");
-        ::RegCloseKey(key);
+        previousServer_ = ReadText(existing.get(), nullptr);
+        previousModel_ = ReadText(existing.get(), L"ThreadingModel");
     }
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    RegistryKey key;
+    if (CreateRegistryKey(key, HKEY_LOCAL_MACHINE, key_, KEY_SET_VALUE) != ERROR_SUCCESS)
         throw std::runtime_error("a COM server cannot be registered");
-    WriteText(key, nullptr, dll);
-    WriteText(key, L"ThreadingModel", L"Both");
-    ::RegCloseKey(key);
+    WriteText(key.get(), nullptr, dll);
+    WriteText(key.get(), L"ThreadingModel", L"Both");
 }
 
 ScopedInprocServer::~ScopedInprocServer() {
@@ -50,11 +50,10 @@ ScopedInprocServer::~ScopedInprocServer() {
         ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, key_.substr(0, key_.rfind(L'\\')).c_str());
         return;
     }
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    WriteText(key, nullptr, previousServer_);
-    WriteText(key, L"ThreadingModel", previousModel_);
-    ::RegCloseKey(key);
+    RegistryKey key;
+    if (OpenRegistryKey(key, HKEY_LOCAL_MACHINE, key_, KEY_SET_VALUE) != ERROR_SUCCESS) return;
+    WriteText(key.get(), nullptr, previousServer_);
+    WriteText(key.get(), L"ThreadingModel", previousModel_);
 }
 
 void RemoveClassRegistration(const std::wstring& clsid) {
