@@ -3,6 +3,7 @@
 #include "frame/ActionData.h"
 #include "frame/Handles.h"
 #include "frame/Installer.h"
+#include "frame/WindowsVersion.h"
 #include "services/DriverSets.h"
 #include "services/Platform.h"
 
@@ -27,7 +28,7 @@ DriverPlatform MachineDriverPlatform() {
     // architecture, which decides the drivers, is in PROCESSOR_ARCHITEW6432.
     if (!Is64BitArchitecture(platform.architecture) && RunsUnderWow64())
         platform.nativeArchitecture = ProcessEnvironmentVariable(L"PROCESSOR_ARCHITEW6432");
-    platform.xpOrLater = WindowsIsXpOrLater();
+    platform.xpOrLater = ih::WindowsIsXpOrLater();
     return platform;
 }
 

@@ -18,16 +18,6 @@ using RevertRedirectionFunction = BOOL(WINAPI*)(PVOID);
 
 } // namespace
 
-bool WindowsIsXpOrLater() {
-    OSVERSIONINFOEXW wanted{};
-    wanted.dwOSVersionInfoSize = sizeof wanted;
-    wanted.dwMajorVersion = 5;
-    wanted.dwMinorVersion = 1;
-    DWORDLONG condition = ::VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    condition = ::VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
-    return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION, condition) != FALSE;
-}
-
 bool RunsUnderWow64() {
     const auto isWow64Process = Kernel32Function<IsWow64ProcessFunction>("IsWow64Process");
     BOOL wow64 = FALSE;

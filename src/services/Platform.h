@@ -1,15 +1,12 @@
 #pragma once
-// What the driver actions ask of the machine: its version, its processor
-// architecture, and whether this is a 32-bit process on a 64-bit machine.
+// What the driver actions ask of the machine besides its version: its
+// processor architecture, and whether this is a 32-bit process on a 64-bit machine.
 
 #include <windows.h>
 
 #include <string>
 
 namespace ih::services {
-
-// Whether Windows is XP (5.1) or later, by the platform's version test.
-bool WindowsIsXpOrLater();
 
 // Whether this process is a 32-bit one on a 64-bit machine. IsWow64Process is
 // looked up at run time (it is missing before XP SP2): no function, no WOW64.
