@@ -20,7 +20,11 @@ if [ -f "$WINEPREFIX/.ih-ready" ]; then exit 0; fi
 rm -rf "$WINEPREFIX"
 mkdir -p "$(dirname "$WINEPREFIX")"
 log=$(dirname "$WINEPREFIX")/wineprefix-setup.log
-if ! { timeout 300 "$loader" wineboot -i &&
+# While i386 programs go through qemu-i386 (see wine.sh), wineboot installs the
+# prefix's 32-bit half emulated, which takes several times longer.
+setup_limit=300
+if grep -qx enabled "$wine_x86_binfmt" 2>/dev/null; then setup_limit=1200; fi
+if ! { timeout "$setup_limit" "$loader" wineboot -i &&
        timeout 60 "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f; } >"$log" 2>&1; then
   echo "FAIL: the Wine prefix $WINEPREFIX cannot be prepared:" >&2
   tail -20 "$log" >&2
