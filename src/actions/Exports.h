@@ -41,6 +41,11 @@ UINT __stdcall DeleteIDEs(MSIHANDLE installation);
 UINT __stdcall ConfigureQMX(MSIHANDLE installation);
 UINT __stdcall CloseQmxMainWindow(MSIHANDLE installation);
 
+// Permissions: the data folder tree (0 or a failure code), the services and
+// the COM server's launch permission (always 0).
+UINT __stdcall SetFolderPermissions(MSIHANDLE installation);
+UINT __stdcall SetServiceSecurity(MSIHANDLE installation);
+
 // Update-state notices and Security Center registration: always 0.
 UINT __stdcall SetUpdateBegin(MSIHANDLE installation);
 UINT __stdcall SetUpdateFinished(MSIHANDLE installation);
