@@ -8,6 +8,9 @@
 #                                   prints the installer's own exit code
 #   e2e_install_folder ARCH [NAME], e2e_action_log: Unix paths of what a package changes
 #   e2e_reg ARCH ARGS               runs Wine's reg in the package's registry view
+#   e2e_reg_values ARCH KEY, e2e_reg_value ARCH KEY NAME: what reg shows of values
+#   e2e_com_server ARCH CLSID DLL, e2e_restore_com_servers ARCH: a fixture in
+#                                   place of a COM class's in-process server
 # WINEPREFIX names the prefix.
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -107,4 +110,70 @@ e2e_reg() {
   [ "$arch" = x86 ] && view=/reg:32
   # reg's complaints go to the test's output, shown when a check fails.
   timeout 60 "$(wine_loader x64)" reg "$@" "$view"
+}
+
+# e2e_reg_values ARCH KEY [QUERY OPTIONS]: the key's values as NAME=DATA
+# lines; fails when the key (or the value asked for) is missing.
+e2e_reg_values() {
+  local arch=$1 key=$2 text; shift 2
+  text=$(e2e_reg "$arch" query "$key" "$@" 2>/dev/null) || return 1
+  tr -d '\r' <<<"$text" | sed -n 's/^ *\([^ ]*\) \{4\}REG_[A-Z_]* \{4\}\(.*\)$/\1=\2/p'
+}
+# e2e_reg_value ARCH KEY NAME: one value's data as reg shows it (0x1 for a DWORD).
+e2e_reg_value() { e2e_reg_values "$1" "$2" /v "$3" | sed -n "s/^$3=//p"; }
+
+e2e_class_key() { echo "HKLM\\Software\\Classes\\CLSID\\$1"; }
+
+# e2e_com_server ARCH CLSID DLL: DLL (a Unix path) serves the class CLSID
+# (braced) in process, in the package's registry view, until
+# e2e_restore_com_servers ARCH. What the prefix had is kept in a file in the
+# prefix meanwhile, so the next run puts right a run that was cut short.
+e2e_com_server() {
+  local arch=$1 clsid=$2 dll=$3
+  local key saved="$WINEPREFIX/.ih-com-server.$1.$2"
+  key="$(e2e_class_key "$clsid")\\InprocServer32"
+  if [ ! -e "$saved" ]; then
+    e2e_com_registration "$arch" "$clsid" > "$saved.new" && mv "$saved.new" "$saved" || return 1
+  fi
+  e2e_reg "$arch" add "$key" /ve /d "$(e2e_windows_path "$dll")" /f >/dev/null &&
+    e2e_reg "$arch" add "$key" /v ThreadingModel /d Both /f >/dev/null
+}
+
+# The in-process server registered for CLSID: "registered", its path and its
+# threading model on three lines, or "absent".
+e2e_com_registration() {
+  local values
+  values=$(e2e_reg_values "$1" "$(e2e_class_key "$2")\\InprocServer32") || { echo absent; return 0; }
+  echo registered
+  sed -n 's/^(Default)=//p' <<<"$values"
+  sed -n 's/^ThreadingModel=//p' <<<"$values"
+}
+
+# Puts back every class e2e_com_server replaced in ARCH's view; fails unless
+# each registration reads back as it was.
+e2e_restore_com_servers() {
+  local arch=$1 saved clsid key state server model restored=0
+  for saved in "$WINEPREFIX/.ih-com-server.$arch".*; do
+    [ -e "$saved" ] || continue
+    clsid=${saved##*.}
+    key=$(e2e_class_key "$clsid")
+    { read -r state; read -r server; read -r model; } < "$saved"
+    if [ "$state" = registered ]; then
+      e2e_reg "$arch" add "$key\\InprocServer32" /ve /d "$server" /f >/dev/null
+      if [ -n "$model" ]; then
+        e2e_reg "$arch" add "$key\\InprocServer32" /v ThreadingModel /d "$model" /f >/dev/null
+      else
+        e2e_reg "$arch" delete "$key\\InprocServer32" /v ThreadingModel /f >/dev/null 2>&1
+      fi
+    else
+      e2e_reg "$arch" delete "$key" /f >/dev/null 2>&1
+    fi
+    if [ "$(e2e_com_registration "$arch" "$clsid")" = "$(cat "$saved")" ]; then
+      rm -f "$saved"
+    else
+      echo "the registration of $clsid could not be restored" >&2
+      restored=1
+    fi
+  done
+  return $restored
 }
