@@ -44,7 +44,9 @@ value_is() {  # value_is KEY NAME PATTERN: the value's type and data match PATTE
 }
 same_file() { cmp -s "$1" "$2"; }
 clean_machine() {
-  e2e_msiexec "$arch" "$work" /x "$package" >/dev/null
+  # Only an installed product: Wine's msiexec /x of one that is not installed
+  # runs the whole sequence, installation and removal conditions alike.
+  [ -e "$folder/QMX.exe" ] && e2e_msiexec "$arch" "$work" /x "$package" >/dev/null
   for service in "QMXOnAccess Filter" "QMXOnAccess Control" QMXService QMXAdminService; do
     timeout 60 "$(wine_loader x64)" sc delete "$service" >/dev/null 2>&1
     e2e_reg "$arch" delete "$services\\$service" /f >/dev/null 2>&1
