@@ -39,9 +39,8 @@ not_scheduled() { [ "$(starts "$1")" = 0 ]; }
 failed_in_script() { [ "$(ends "$1" '[^1]')" = 1 ]; }
 logged() { grep -qxF "$1" <(e2e_log_text); }
 scripts() { tr -d '\r' < "$scripts_ran" 2>/dev/null | sed 's/ *$//' | paste -sd, -; }
-value_is() {  # value_is KEY NAME PATTERN: the value's type and data match PATTERN
-  e2e_reg "$arch" query "$1" /v "$2" | tr -d '\r' | grep -qE "$2[[:space:]]+$3\$"
-}
+# reg_value KEY NAME: the value's type and data ("REG_DWORD 0x2"); empty when it is missing.
+reg_value() { e2e_reg "$arch" query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -nE "s/^ +$2 +(REG_[A-Z_]+) +(.*)\$/\1 \2/p"; }
 same_file() { cmp -s "$1" "$2"; }
 clean_machine() {
   # Only an installed product: Wine's msiexec /x of one that is not installed
@@ -91,11 +90,12 @@ check "InstallUnsignedDrivers copied the AMD64 set's drivers" \
   same_file "$work/WinXP_AMD64/qmxonaccesscontrol.sys" "$drivers/qmxonaccesscontrol.sys"
 check "and created the filter driver's service" e2e_reg "$arch" query "$services\\QMXOnAccess Filter" /v ImagePath
 check "ConfigureQMX found no policy on the reference media" logged "Error opening the QMX policy files: 2. Unable to apply policy"
-check "SetServiceXP made QMXService run as the local service" \
-  value_is "$services\\QMXService" ObjectName 'REG_SZ[[:space:]]+NT AUTHORITY\\LocalService'
+account=$(reg_value "$services\\QMXService" ObjectName)
+check "SetServiceXP made QMXService run as the local service ($account)" test "$account" = 'REG_SZ NT AUTHORITY\LocalService'
 check "SetFolderPermissions gave the configuration files their rights" \
   logged "We are running on XP or higher - adding LocalService to permissions on config files"
-check "the administrative update ended with UpdateState 2" value_is "$product_key\\UpdateStatus" UpdateState 'REG_DWORD[[:space:]]+0x2'
+state=$(reg_value "$product_key\\UpdateStatus" UpdateState)
+check "the administrative update ended with UpdateState 2 ($state)" test "$state" = "REG_DWORD 0x2"
 
 echo "== $arch: removal"
 rm -f "$(e2e_action_log)"
@@ -123,7 +123,8 @@ check "CreateUserGroups failed" failed_in_script CreateUserGroups
 check "with the machine file's fatal line" logged "Unable to create add local group SIDs to machine file."
 check "the error stage ran after the before-installation stage (ran: $(scripts))" \
   test "$(scripts)" = "before 1.0.0,error 1.0.0"
-check "SetUpdateFailed reset UpdateState" value_is "$product_key\\UpdateStatus" UpdateState 'REG_DWORD[[:space:]]+0x0'
+state=$(reg_value "$product_key\\UpdateStatus" UpdateState)
+check "SetUpdateFailed reset UpdateState ($state)" test "$state" = "REG_DWORD 0x0"
 for action in RollbackDeleteService SetUpdateFailed RunErrorScripts; do
   check "the rollback ran $action" ran_in_script "$action"
 done
