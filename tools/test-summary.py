@@ -15,7 +15,7 @@ def level_of(preset, name):
         return "fuzz" if name.endswith("_fuzz") else "native"
     if name.startswith("e2e_"):
         return "e2e"
-    if name == "dll_tables":
+    if name in ("dll_tables", "package_tables"):
         return "binary"
     return "smoke" if name == "windows_smoke" else "windows"
 

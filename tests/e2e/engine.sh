@@ -21,7 +21,7 @@ calls_have() { tr -d '\r' < "$folder/engine-calls.txt" 2>/dev/null | grep -qE "^
 # The package, with the Error table rows wixl cannot write, and the media.
 rm -rf "$work"
 # wixl cannot write the Error table; its rows are imported into the built package.
-(e2e_build_package "$arch" "$dll" "$work" Engine.wxs && msibuild "$work/package.msi" -i "$here/Error.idt") ||
+(e2e_build_package "$arch" "$dll" "$work" Engine.wxs && msibuild "$work/package.msi" -i "$here/../../package/Error.idt") ||
   { echo "FAIL: the package could not be built"; exit 1; }
 cp "$fixtures/TestEngine.dll" "$work/QMXI.dll"
 printf 'data\n' > "$work/main.DAT"
