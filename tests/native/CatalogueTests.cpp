@@ -1,4 +1,5 @@
 #include "CatalogueBuilder.h"
+#include "ParsedCatalogue.h"
 #include "update/Catalogue.h"
 #include "update/MultibyteText.h"
 
@@ -18,29 +19,10 @@ bool SingleByte(unsigned char) { return false; }
 // include ASCII letters, so byte-wise upper-casing would change a character.
 bool ShiftJisLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
-struct Item {
-    std::uint32_t fromNameBlock;
-    std::string name;
-    std::uint32_t extra, stamp;
-    bool operator==(const Item&) const = default;
-};
+using Item = ih::test::ParsedItem;
+using Parsed = ih::test::ParsedCatalogue;
 
-std::ostream& operator<<(std::ostream& out, const Item& item) {
-    return out << "{" << item.fromNameBlock << ", \"" << item.name << "\", " << item.extra << ", " << item.stamp << "}";
-}
-
-struct Parsed {
-    std::int32_t result;
-    std::vector<Item> items;
-};
-
-Parsed Parse(std::string_view bytes) {
-    MemoryCatalogueSource source(bytes);
-    CatalogueList list;
-    Parsed parsed{ParseCatalogueFrom(source, list), {}};
-    for (const CatalogueEntry& e : list) parsed.items.push_back({e.fromNameBlock, e.name, e.extra, e.stamp});
-    return parsed;
-}
+Parsed Parse(std::string_view bytes) { return ih::test::ParseCatalogueBytes(bytes); }
 
 TEST(CatalogueParse, ReadsNameBlockThenRecordsInOrder) {
     const std::string bytes = CatalogueBuilder({"first", "", "SECOND"})

@@ -3,6 +3,7 @@
 // comparison and checksum family.
 
 #include "CatalogueBuilder.h"
+#include "ParsedCatalogue.h"
 #include "crypto/ChunkedChecksum.h"
 #include "crypto/Kxa.h"
 #include "update/Catalogue.h"
@@ -109,26 +110,13 @@ std::uint32_t LibraryChecksum(std::string_view content) {
 constexpr std::string_view kFox = "The quick brown fox jumps over the lazy dog";
 constexpr std::uint32_t kFoxChecksum = 0xE02A2972;  // the library's known answer
 
-struct Item {
-    std::uint32_t fromNameBlock;
-    std::string name;
-    std::uint32_t extra, stamp;
-    bool operator==(const Item&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Item& item) {
-    return out << "{" << item.fromNameBlock << ", \"" << item.name << "\", " << item.extra << ", " << item.stamp << "}";
-}
+using Item = ih::test::ParsedItem;
 
 // The file as the library's parser reads it.
 std::vector<Item> ParsedByTheLibrary(const fs::path& path) {
-    const std::string bytes = ReadFile(path);
-    MemoryCatalogueSource source(bytes);
-    CatalogueList list;
-    EXPECT_EQ(ParseCatalogueFrom(source, list), kCatalogueRead) << path;
-    std::vector<Item> items;
-    for (const CatalogueEntry& e : list) items.push_back({e.fromNameBlock, e.name, e.extra, e.stamp});
-    return items;
+    const ih::test::ParsedCatalogue parsed = ih::test::ParseCatalogueBytes(ReadFile(path));
+    EXPECT_EQ(parsed.result, kCatalogueRead) << path;
+    return parsed.items;
 }
 
 TEST(CatalogueTool, BuildsFromAFolderWhatTheLibraryReadsBack) {

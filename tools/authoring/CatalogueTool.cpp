@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,7 @@ int Usage() {
 }
 
 void Complain(const std::string& text) {
+    std::fflush(stdout);  // keeps the lines in order where both streams go to one place
     std::fprintf(stderr, "ih-catalogue: %s\n", text.c_str());
 }
 
