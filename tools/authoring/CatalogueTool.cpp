@@ -162,7 +162,8 @@ int Build(const std::vector<std::string>& arguments) {
         if (item.stamp == 0)
             Complain("warning: " + Printable(item.name) + ": its checksum is 0, and ReadCatalog never compares an entry stamped 0");
     }
-    std::printf("%s: %zu entries\n", ShownPath(output).c_str(), collector.Items().size());
+    const std::size_t count = collector.Items().size();
+    std::printf("%s: %zu %s\n", ShownPath(output).c_str(), count, count == 1 ? "entry" : "entries");
     return 0;
 }
 
