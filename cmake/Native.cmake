@@ -27,7 +27,8 @@ target_compile_options(ih_portable PRIVATE ${IH_WARNINGS})
 # The cipher and checksum families.
 target_sources(ih_portable PRIVATE
   ${CMAKE_SOURCE_DIR}/src/crypto/Cipher.cpp
-  ${CMAKE_SOURCE_DIR}/src/crypto/Checksum.cpp)
+  ${CMAKE_SOURCE_DIR}/src/crypto/Checksum.cpp
+  ${CMAKE_SOURCE_DIR}/src/crypto/ChunkedChecksum.cpp)
 
 # Which systems have Security Center.
 target_sources(ih_portable PRIVATE ${CMAKE_SOURCE_DIR}/src/notify/SecurityCenterVersion.cpp)
@@ -35,7 +36,8 @@ target_sources(ih_portable PRIVATE ${CMAKE_SOURCE_DIR}/src/notify/SecurityCenter
 # The catalogue reader.
 target_sources(ih_portable PRIVATE
   ${CMAKE_SOURCE_DIR}/src/update/Catalogue.cpp
-  ${CMAKE_SOURCE_DIR}/src/update/MultibyteText.cpp)
+  ${CMAKE_SOURCE_DIR}/src/update/MultibyteText.cpp
+  ${CMAKE_SOURCE_DIR}/src/update/SingleByteCodePage.cpp)
 
 # The security descriptor model.
 target_sources(ih_portable PRIVATE

@@ -1,11 +1,35 @@
 #include "crypto/FileChecksum.h"
 
-#include "crypto/Kxa.h"
 #include "frame/Handles.h"
 
 #include <windows.h>
 
 namespace ih::crypto {
+
+namespace {
+
+class FileChecksumSource final : public ChecksumSource {
+public:
+    explicit FileChecksumSource(HANDLE file) noexcept : file_(file) {}
+
+    bool Read(std::uint8_t* chunk, std::uint32_t capacity, std::uint32_t& read) override {
+        DWORD got = 0;
+        if (!::ReadFile(file_, chunk, capacity, &got, nullptr)) {
+            error_ = ::GetLastError();
+            return false;
+        }
+        read = got;
+        return true;
+    }
+
+    DWORD Error() const noexcept { return error_; }
+
+private:
+    HANDLE file_;
+    DWORD error_ = ERROR_SUCCESS;
+};
+
+} // namespace
 
 bool ComputeFileChecksum(const wchar_t* fileName, std::uint32_t* checksum, std::uint32_t* errorCode) {
     const auto fail = [errorCode](DWORD code) {
@@ -18,16 +42,10 @@ bool ComputeFileChecksum(const wchar_t* fileName, std::uint32_t* checksum, std::
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail(::GetLastError());
 
-    KxmaaContext context;
-    kxmaa_init(&context, kFileChecksumKey);
-    std::uint8_t chunk[kFileChecksumChunk];
-    DWORD read = 0;
-    for (;;) {
-        if (!::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return fail(::GetLastError());
-        if (read == 0) break;
-        kxmaa_buffer(&context, chunk, read);
-    }
-    if (checksum) *checksum = kxmaa_finalise32(&context);
+    FileChecksumSource source(file.get());
+    const std::optional<std::uint32_t> value = ChecksumChunks(source);
+    if (!value) return fail(source.Error());
+    if (checksum) *checksum = *value;
     return true;
 }
 

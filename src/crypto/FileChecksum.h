@@ -2,13 +2,11 @@
 // The keyed 32-bit checksum of a whole file, with which the script runner
 // records and recognises installation scripts.
 
+#include "crypto/ChunkedChecksum.h"
+
 #include <cstdint>
 
 namespace ih::crypto {
-
-// The checksum's fixed key: "4739105" and its terminating zero.
-inline constexpr std::uint8_t kFileChecksumKey[8] = {'4', '7', '3', '9', '1', '0', '5', 0};
-inline constexpr std::uint32_t kFileChecksumChunk = 8192;
 
 // Checksums the file's bytes, nothing else, reading it shared with readers
 // only. True on success with `checksum` set (when given). On failure

@@ -190,28 +190,60 @@ std::int32_t ParseCatalogueFrom(CatalogueSource& source, CatalogueList& list) {
     return result;
 }
 
+std::wstring_view FullUpdateReason(std::int32_t parseResult) {
+    if (parseResult == kCatalogueCannotOpen) return kNoCatalogueLine;
+    if (parseResult < 0) return kBadCatalogueLine;
+    return {};
+}
+
+namespace {
+
+bool HoldsEngineMark(std::string_view upper, LeadBytePredicate isLeadByte) {
+    static constexpr std::string_view kEngineMarks[] = {"QMXI.DLL", "ZORL.DLL", "KMTQ.DLL", "VDL.DAT", ".VDB", ".IDE"};
+    return std::any_of(std::begin(kEngineMarks), std::end(kEngineMarks),
+                       [&](std::string_view mark) { return ContainsMultibyte(upper, mark, isLeadByte); });
+}
+
+} // namespace
+
 bool CompareCatalogues(const CatalogueList& installed, const CatalogueList& source, std::string_view controlDriver,
-                       std::string_view filterDriver, bool& driversChanged, LeadBytePredicate isLeadByte) {
+                       std::string_view filterDriver, bool& driversChanged, LeadBytePredicate isLeadByte,
+                       std::vector<CatalogueDifference>* differences) {
     bool engineOnly = true;
     for (const CatalogueEntry& item : source) {
-        if (item.stamp == 0) continue;
+        if (item.stamp == 0) {
+            // Skipped by the decision; reported unless the installed item is as unstamped.
+            if (differences) {
+                const CatalogueEntry* previous = installed.FindExact(item.name);
+                if (!previous || previous->stamp != 0)
+                    differences->push_back({CatalogueChange::Unstamped, previous, &item, false, false});
+            }
+            continue;
+        }
         const CatalogueEntry* previous = installed.FindExact(item.name);
         if (previous && previous->stamp == item.stamp) continue;
-        if (!IsEngineFile(item.name, isLeadByte)) engineOnly = false;
-        if (previous) {
-            const std::string upper = UpperCaseMultibyte(item.name, isLeadByte);
-            if (ContainsMultibyte(upper, controlDriver, isLeadByte) || ContainsMultibyte(upper, filterDriver, isLeadByte))
-                driversChanged = true;
+        const std::string upper = UpperCaseMultibyte(item.name, isLeadByte);
+        const bool engineFile = HoldsEngineMark(upper, isLeadByte);
+        if (!engineFile) engineOnly = false;
+        // Only a changed driver counts; a new one is looked at for the report alone.
+        const bool driverFile = (previous || differences) && (ContainsMultibyte(upper, controlDriver, isLeadByte) ||
+                                                             ContainsMultibyte(upper, filterDriver, isLeadByte));
+        if (previous && driverFile) driversChanged = true;
+        if (differences)
+            differences->push_back({previous ? CatalogueChange::Changed : CatalogueChange::Added, previous, &item,
+                                    engineFile, driverFile});
+    }
+    if (differences) {
+        for (const CatalogueEntry& item : installed) {
+            if (!source.FindExact(item.name))
+                differences->push_back({CatalogueChange::Removed, &item, nullptr, false, false});
         }
     }
     return engineOnly;
 }
 
 bool IsEngineFile(std::string_view name, LeadBytePredicate isLeadByte) {
-    static constexpr std::string_view kEngineMarks[] = {"QMXI.DLL", "ZORL.DLL", "KMTQ.DLL", "VDL.DAT", ".VDB", ".IDE"};
-    const std::string upper = UpperCaseMultibyte(name, isLeadByte);
-    return std::any_of(std::begin(kEngineMarks), std::end(kEngineMarks),
-                       [&](std::string_view mark) { return ContainsMultibyte(upper, mark, isLeadByte); });
+    return HoldsEngineMark(UpperCaseMultibyte(name, isLeadByte), isLeadByte);
 }
 
 } // namespace ih::update

@@ -134,12 +134,37 @@ private:
 // format does not allow (the list is then empty), or kCatalogueOutOfMemory.
 std::int32_t ParseCatalogueFrom(CatalogueSource& source, CatalogueList& list);
 
+// ReadCatalog's log line for a catalogue that cannot serve the comparison
+// (either means a full update); empty for one that was read.
+inline constexpr std::wstring_view kNoCatalogueLine = L"No catalog file was found - doing a full update";
+inline constexpr std::wstring_view kBadCatalogueLine = L"Error parsing catalogue file - doing a full update";
+std::wstring_view FullUpdateReason(std::int32_t parseResult);
+
+// How one item differs between the installed catalogue and the update's.
+enum class CatalogueChange {
+    Added,     // in the update only, by exact name: counts unless it is an engine file
+    Changed,   // in both with another stamp: counts unless it is an engine file
+    Removed,   // in the installed catalogue only: plays no part
+    Unstamped  // in the update with stamp 0: skipped, whatever it is
+};
+
+struct CatalogueDifference {
+    CatalogueChange change;
+    const CatalogueEntry* installed;  // null when added or unstamped without an installed item
+    const CatalogueEntry* source;     // null when removed
+    bool engineFile;  // the name is an engine file's (Added, Changed)
+    bool driverFile;  // the upper-cased name holds a driver name (Added, Changed); only Changed counts
+};
+
 // True when every item of `source` with a non-zero stamp that is new or
 // whose stamp differs from the installed item of exactly the same name is an
 // engine file. Sets `driversChanged` (never clears it) when such a changed,
-// not new, item's upper-cased name contains either driver name.
+// not new, item's upper-cased name contains either driver name. With
+// `differences`, also appends what differs and why, in the update's order and
+// then the installed catalogue's; the pointers are into the two lists.
 bool CompareCatalogues(const CatalogueList& installed, const CatalogueList& source, std::string_view controlDriver,
-                       std::string_view filterDriver, bool& driversChanged, LeadBytePredicate isLeadByte);
+                       std::string_view filterDriver, bool& driversChanged, LeadBytePredicate isLeadByte,
+                       std::vector<CatalogueDifference>* differences = nullptr);
 
 // The engine library or one of its data files, whatever the letter case.
 bool IsEngineFile(std::string_view name, LeadBytePredicate isLeadByte);

@@ -67,8 +67,4 @@ std::int32_t ParseCatalogue(const wchar_t* path, CatalogueList& list) {
     }
 }
 
-bool SystemLeadByte(unsigned char byte) {
-    return ::IsDBCSLeadByte(byte) != FALSE;
-}
-
 } // namespace ih::update

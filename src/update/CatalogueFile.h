@@ -1,5 +1,5 @@
 #pragma once
-// Reading a catalogue file from disk, and the system code page's lead bytes.
+// Reading a catalogue file from disk.
 
 #include "update/Catalogue.h"
 
@@ -11,8 +11,5 @@ namespace ih::update {
 // null path, kCatalogueCannotOpen when the file cannot be opened for reading
 // while other writers are denied, else as ParseCatalogueFrom.
 std::int32_t ParseCatalogue(const wchar_t* path, CatalogueList& list);
-
-// Lead bytes of the system's ANSI code page.
-bool SystemLeadByte(unsigned char byte);
 
 } // namespace ih::update

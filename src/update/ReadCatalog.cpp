@@ -5,6 +5,7 @@
 #include "frame/Paths.h"
 #include "update/Catalogue.h"
 #include "update/CatalogueFile.h"
+#include "update/SystemLeadByte.h"
 
 #include <string>
 
@@ -15,15 +16,10 @@ namespace {
 // False, after logging why, when the catalogue cannot serve the comparison.
 bool Parsed(const ActionLog& log, const std::wstring& folder, CatalogueList& list) {
     const std::int32_t result = ParseCatalogue(JoinPath(folder, kCatalogueFileName).c_str(), list);
-    if (result == kCatalogueCannotOpen) {
-        log.WriteText(L"No catalog file was found - doing a full update");
-        return false;
-    }
-    if (result < 0) {
-        log.WriteText(L"Error parsing catalogue file - doing a full update");
-        return false;
-    }
-    return true;
+    const std::wstring_view fullUpdate = FullUpdateReason(result);
+    if (fullUpdate.empty()) return true;
+    log.WriteText(fullUpdate);
+    return false;
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -46,12 +47,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Against itself nothing changed; against an empty installation every
     // stamped item is new, which never counts as a driver change.
+    // The per-entry report agrees with the decision it comes with.
     for (const LeadBytePredicate isLead : {SingleByte, ShiftJisLeadByte}) {
         bool driversChanged = false;
-        Require(CompareCatalogues(list, list, kControlDriverName, kFilterDriverName, driversChanged, isLead));
+        std::vector<CatalogueDifference> differences;
+        Require(CompareCatalogues(list, list, kControlDriverName, kFilterDriverName, driversChanged, isLead,
+                                  &differences));
+        Require(!driversChanged && differences.empty());
+        const CatalogueList none;
+        const bool engineOnly =
+            CompareCatalogues(none, list, kControlDriverName, kFilterDriverName, driversChanged, isLead, &differences);
         Require(!driversChanged);
-        CompareCatalogues(CatalogueList{}, list, kControlDriverName, kFilterDriverName, driversChanged, isLead);
-        Require(!driversChanged);
+        bool anyNotEngine = false;
+        for (const CatalogueDifference& d : differences) {
+            Require(d.installed == nullptr && d.source != nullptr);
+            Require(d.change == (d.source->stamp == 0 ? CatalogueChange::Unstamped : CatalogueChange::Added));
+            if (d.change == CatalogueChange::Added) {
+                Require(d.engineFile == IsEngineFile(d.source->name, isLead));
+                anyNotEngine = anyNotEngine || !d.engineFile;
+            }
+        }
+        Require(differences.size() == list.size() && anyNotEngine == !engineOnly);
     }
     return 0;
 }

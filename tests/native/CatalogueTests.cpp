@@ -1,4 +1,5 @@
 #include "CatalogueBuilder.h"
+#include "ParsedCatalogue.h"
 #include "update/Catalogue.h"
 #include "update/MultibyteText.h"
 
@@ -18,29 +19,10 @@ bool SingleByte(unsigned char) { return false; }
 // include ASCII letters, so byte-wise upper-casing would change a character.
 bool ShiftJisLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
-struct Item {
-    std::uint32_t fromNameBlock;
-    std::string name;
-    std::uint32_t extra, stamp;
-    bool operator==(const Item&) const = default;
-};
+using Item = ih::test::ParsedItem;
+using Parsed = ih::test::ParsedCatalogue;
 
-std::ostream& operator<<(std::ostream& out, const Item& item) {
-    return out << "{" << item.fromNameBlock << ", \"" << item.name << "\", " << item.extra << ", " << item.stamp << "}";
-}
-
-struct Parsed {
-    std::int32_t result;
-    std::vector<Item> items;
-};
-
-Parsed Parse(std::string_view bytes) {
-    MemoryCatalogueSource source(bytes);
-    CatalogueList list;
-    Parsed parsed{ParseCatalogueFrom(source, list), {}};
-    for (const CatalogueEntry& e : list) parsed.items.push_back({e.fromNameBlock, e.name, e.extra, e.stamp});
-    return parsed;
-}
+Parsed Parse(std::string_view bytes) { return ih::test::ParseCatalogueBytes(bytes); }
 
 TEST(CatalogueParse, ReadsNameBlockThenRecordsInOrder) {
     const std::string bytes = CatalogueBuilder({"first", "", "SECOND"})
@@ -159,6 +141,23 @@ Decision Compare(CatalogueBuilder installed, CatalogueBuilder update, LeadBytePr
     bool driversChanged = false;
     const bool engineOnly =
         CompareCatalogues(installedList, updateList, kControlDriverName, kFilterDriverName, driversChanged, isLead);
+
+    // The per-entry report comes from the same pass: asking for it changes
+    // nothing, and it accounts for both decisions.
+    bool reportedDriversChanged = false;
+    std::vector<CatalogueDifference> differences;
+    EXPECT_EQ(CompareCatalogues(installedList, updateList, kControlDriverName, kFilterDriverName,
+                                reportedDriversChanged, isLead, &differences),
+              engineOnly);
+    EXPECT_EQ(reportedDriversChanged, driversChanged);
+    bool anyNotEngine = false, anyChangedDriver = false;
+    for (const CatalogueDifference& d : differences) {
+        const bool counts = d.change == CatalogueChange::Added || d.change == CatalogueChange::Changed;
+        if (counts && !d.engineFile) anyNotEngine = true;
+        if (d.change == CatalogueChange::Changed && d.driverFile) anyChangedDriver = true;
+    }
+    EXPECT_EQ(anyNotEngine, !engineOnly);
+    EXPECT_EQ(anyChangedDriver, driversChanged);
     return {engineOnly, driversChanged};
 }
 
@@ -207,6 +206,75 @@ TEST(CatalogueCompare, DecidesEngineOnlyAndDriverChanges) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(Compare(c.installed, c.update), c.expected);
     }
+}
+
+TEST(CatalogueCompare, ReportsEachDifferenceWithItsReason) {
+    const std::string installedBytes = CatalogueBuilder({"Kestro"})
+                                           .Entry("QMXI.dll", 13)
+                                           .Entry("Drivers\\QMXONACCESSCONTROL.SYS", 11)
+                                           .Entry("a.ide", 4)
+                                           .Entry("QMX.exe", 10)
+                                           .Entry("Gone.exe", 3)
+                                           .Bytes();
+    const std::string updateBytes = CatalogueBuilder({"Kestro"})
+                                        .Entry("QMXI.dll", 14)
+                                        .Entry("Drivers\\QMXONACCESSCONTROL.SYS", 12)
+                                        .Entry("A.IDE", 4)
+                                        .Entry("QMX.exe", 10)
+                                        .Entry("QMXONACCESSFILTER.SYS", 1)
+                                        .Entry("Unstamped.exe", 0)
+                                        .Bytes();
+    CatalogueList installed, update;
+    MemoryCatalogueSource a(installedBytes), b(updateBytes);
+    ASSERT_EQ(ParseCatalogueFrom(a, installed), kCatalogueRead);
+    ASSERT_EQ(ParseCatalogueFrom(b, update), kCatalogueRead);
+    bool driversChanged = false;
+    std::vector<CatalogueDifference> differences;
+    EXPECT_FALSE(CompareCatalogues(installed, update, kControlDriverName, kFilterDriverName, driversChanged, SingleByte,
+                                   &differences));
+    EXPECT_TRUE(driversChanged);
+
+    struct Expected {
+        CatalogueChange change;
+        const char* installedName;  // null when there is no installed item
+        const char* updateName;     // null when removed
+        bool engineFile, driverFile;
+    } const expected[] = {
+        {CatalogueChange::Changed, "QMXI.dll", "QMXI.dll", true, false},
+        {CatalogueChange::Changed, "Drivers\\QMXONACCESSCONTROL.SYS", "Drivers\\QMXONACCESSCONTROL.SYS", false, true},
+        {CatalogueChange::Added, nullptr, "A.IDE", true, false},  // letter case counts
+        {CatalogueChange::Added, nullptr, "QMXONACCESSFILTER.SYS", false, true},
+        {CatalogueChange::Unstamped, nullptr, "Unstamped.exe", false, false},
+        {CatalogueChange::Removed, "a.ide", nullptr, false, false},
+        {CatalogueChange::Removed, "Gone.exe", nullptr, false, false},
+    };
+    ASSERT_EQ(differences.size(), std::size(expected)) << "unchanged QMX.exe and the name-block item are not listed";
+    for (std::size_t i = 0; i < differences.size(); ++i) {
+        SCOPED_TRACE(i);
+        const CatalogueDifference& d = differences[i];
+        EXPECT_EQ(d.change, expected[i].change);
+        if (expected[i].installedName) {
+            ASSERT_NE(d.installed, nullptr);
+            EXPECT_EQ(d.installed, installed.FindExact(expected[i].installedName)) << "points into the installed list";
+        } else {
+            EXPECT_EQ(d.installed, nullptr);
+        }
+        if (expected[i].updateName) {
+            ASSERT_NE(d.source, nullptr);
+            EXPECT_EQ(d.source, update.FindExact(expected[i].updateName)) << "points into the update's list";
+        } else {
+            EXPECT_EQ(d.source, nullptr);
+        }
+        EXPECT_EQ(d.engineFile, expected[i].engineFile);
+        EXPECT_EQ(d.driverFile, expected[i].driverFile);
+    }
+}
+
+TEST(CatalogueCompare, FullUpdateReasonsAreReadCatalogsLogLines) {
+    EXPECT_EQ(FullUpdateReason(kCatalogueRead), L"");
+    EXPECT_EQ(FullUpdateReason(kCatalogueCannotOpen), L"No catalog file was found - doing a full update");
+    for (const std::int32_t code : {kCatalogueMalformed, kCatalogueOutOfMemory, kCatalogueNoPath})
+        EXPECT_EQ(FullUpdateReason(code), L"Error parsing catalogue file - doing a full update") << code;
 }
 
 TEST(CatalogueCompare, EngineFileMarksInAnyCase) {

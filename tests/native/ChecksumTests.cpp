@@ -1,9 +1,10 @@
-#include "crypto/FileChecksum.h"
+#include "crypto/ChunkedChecksum.h"
 #include "crypto/Kxa.h"
 #include "reference/KxaReference.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -164,6 +165,52 @@ TEST(Checksum, FinaliseTwoEnciphersThreeTimesWhateverIsPending) {
         kxmaa_finalise2(&context, result);
         EXPECT_EQ(std::memcmp(context.cipher.block, expected.block, 8), 0) << text;
     }
+}
+
+// The file checksum's loop: whatever sizes the reads come in, the value is the
+// content's; a failed read gives none, however much was read before it.
+class ScriptedSource final : public ih::crypto::ChecksumSource {
+public:
+    ScriptedSource(std::string_view content, std::vector<std::uint32_t> sizes, bool failAtEnd)
+        : content_(content), sizes_(std::move(sizes)), failAtEnd_(failAtEnd) {}
+
+    bool Read(std::uint8_t* chunk, std::uint32_t capacity, std::uint32_t& read) override {
+        EXPECT_EQ(capacity, ih::crypto::kFileChecksumChunk);
+        ++calls;
+        if (content_.empty() && failAtEnd_) return false;
+        const std::uint32_t wanted = next_ < sizes_.size() ? sizes_[next_++] : capacity;
+        read = static_cast<std::uint32_t>(std::min<std::size_t>({wanted, capacity, content_.size()}));
+        std::memcpy(chunk, content_.data(), read);
+        content_.remove_prefix(read);
+        return true;
+    }
+    int calls = 0;
+
+private:
+    std::string_view content_;
+    std::vector<std::uint32_t> sizes_;
+    std::size_t next_ = 0;
+    bool failAtEnd_;
+};
+
+TEST(ChunkedChecksum, ValueOfTheWholeStreamWhateverTheReadSizes) {
+    std::string content;
+    for (int i = 0; i < 3 * 8192 + 5; ++i) content.push_back(static_cast<char>(i * 7 + (i >> 9)));
+    for (const std::vector<std::uint32_t>& sizes : {std::vector<std::uint32_t>{}, {1, 7, 9, 8191, 3}, {5, 5, 5}}) {
+        ScriptedSource source(content, sizes, false);
+        EXPECT_EQ(ih::crypto::ChecksumChunks(source), Checksum(content));
+    }
+    ScriptedSource fox("The quick brown fox jumps over the lazy dog", {}, false);
+    EXPECT_EQ(ih::crypto::ChecksumChunks(fox), 0xE02A2972u);
+    EXPECT_EQ(fox.calls, 2) << "one read with the bytes, one that gives none";
+    ScriptedSource empty("", {}, false);
+    EXPECT_EQ(ih::crypto::ChecksumChunks(empty), 0u);
+}
+
+TEST(ChunkedChecksum, AFailedReadGivesNoValue) {
+    ScriptedSource source("abcdefghi", {4}, true);
+    EXPECT_EQ(ih::crypto::ChecksumChunks(source), std::nullopt);
+    EXPECT_EQ(source.calls, 3) << "reads until the failure, then stops";
 }
 
 } // namespace

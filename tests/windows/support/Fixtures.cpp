@@ -3,6 +3,7 @@
 #include "support/TestFolder.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace ih::test {
@@ -13,6 +14,14 @@ std::wstring FixturePath(std::wstring_view fileName) {
     std::wstring path(self, length);
     path.resize(path.find_last_of(L'\\') + 1);
     return path + L"fixtures\\" + std::wstring(fileName);
+}
+
+std::wstring BuiltFilePath(const char* variable) {
+    const char* unixPath = std::getenv(variable);
+    if (!unixPath || !*unixPath) throw std::runtime_error(std::string(variable) + " does not name a built file");
+    std::wstring path = L"Z:";
+    for (const char* c = unixPath; *c; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
+    return path;
 }
 
 std::wstring Quoted(std::wstring_view argument) { return L"\"" + std::wstring(argument) + L"\""; }

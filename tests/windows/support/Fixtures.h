@@ -16,6 +16,11 @@ namespace ih::test {
 // Full path of a fixture built into the "fixtures" folder beside this program.
 std::wstring FixturePath(std::wstring_view fileName);
 
+// A file the build made outside the fixtures folder, named by a Unix path in
+// the environment variable (Wine maps it on Z:). The test run always sets it:
+// without it this throws, so the test fails rather than skips.
+std::wstring BuiltFilePath(const char* variable);
+
 // Quotes one command-line argument.
 std::wstring Quoted(std::wstring_view argument);
 

@@ -1,17 +1,12 @@
 #include "support/ProductDll.h"
 
-#include <cstdlib>
+#include "support/Fixtures.h"
+
 #include <stdexcept>
 
 namespace ih::test {
 
-std::wstring ProductDllPath() {
-    const char* unixPath = std::getenv("IH_DLL");
-    if (!unixPath || !*unixPath) throw std::runtime_error("IH_DLL does not name the built InstallerHelper.dll");
-    std::wstring path = L"Z:";
-    for (const char* c = unixPath; *c; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
-    return path;
-}
+std::wstring ProductDllPath() { return BuiltFilePath("IH_DLL"); }
 
 LoadedProductDll::LoadedProductDll() : library_(::LoadLibraryW(ProductDllPath().c_str())) {
     if (!library_) throw std::runtime_error("InstallerHelper.dll does not load: error " + std::to_string(::GetLastError()));
