@@ -209,8 +209,8 @@ TEST_F(InstallDriversTest, CopiesTheSetAndCreatesBothDriverServices) {
         EXPECT_EQ(filter.Configuration().binaryPath, SystemDriverPath(L"qmxonaccessfilter.sys"));
         EXPECT_EQ(control.Configuration().binaryPath, SystemDriverPath(L"qmxonaccesscontrol.sys"));
         EXPECT_EQ(ActionLogBytes(), "");
-        RemoveService(filter.Name());
-        RemoveService(control.Name());
+        filter.Remove();
+        control.Remove();
         RemoveDriverFiles();
     }
 }
@@ -226,8 +226,8 @@ TEST_F(InstallDriversTest, AReadOnlyDriverIsReplacedAndMissingFilesAreNotAnError
     EXPECT_EQ(Run(source.Path() + L"\"AMD64"), 0u);
     EXPECT_EQ(ReadWholeFile(drivers + L"qmxonaccessfilter.sys"), "filter WinXP_AMD64");
 
-    RemoveService(filter.Name());
-    RemoveService(control.Name());
+    filter.Remove();
+    control.Remove();
     RemoveDriverFiles();
     EXPECT_EQ(Run(source.Path() + L"\"XP"), 0u) << "the XP set is missing from the source";
     EXPECT_FALSE(FileExists(drivers + L"qmxonaccessfilter.sys"));
