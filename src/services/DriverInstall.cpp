@@ -5,6 +5,7 @@
 #include "frame/FileOperations.h"
 #include "frame/HResult.h"
 #include "frame/Handles.h"
+#include "frame/Paths.h"
 #include "services/DriverSets.h"
 #include "services/Platform.h"
 
@@ -35,6 +36,12 @@ DWORD CreateDriverService(SC_HANDLE manager, std::wstring_view name, const std::
     return service ? ERROR_SUCCESS : ::GetLastError();
 }
 
+// The services have always been registered with a doubled separator before
+// the file name; the platform reads it as one, and the path stays as it was.
+std::wstring DriverBinaryPath(const std::wstring& driversFolder, std::wstring_view file) {
+    return driversFolder + L"\\" + std::wstring(file);
+}
+
 DWORD OpenService(SC_HANDLE manager, std::wstring_view name) {
     const std::wstring serviceName(name);
     const UniqueServiceHandle service(::OpenServiceW(manager, serviceName.c_str(), SERVICE_ALL_ACCESS));
@@ -44,16 +51,16 @@ DWORD OpenService(SC_HANDLE manager, std::wstring_view name) {
 } // namespace
 
 std::int32_t InstallAndLoadDrivers(std::wstring_view driverFolder, const ActionLog& log) {
-    const std::wstring folder(driverFolder);
-    const std::wstring filterSource = folder + std::wstring(kFilterDriverFile);
-    const std::wstring controlSource = folder + std::wstring(kControlDriverFile);
+    const std::wstring folder = FolderWithBackslash(driverFolder);
+    const std::wstring filterSource = JoinPath(folder, kFilterDriverFile);
+    const std::wstring controlSource = JoinPath(folder, kControlDriverFile);
 
     wchar_t system[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, system))) {
         log.WriteText(L"InstallAndLoadDrivers: Unable to get the path to the System Directory - unable to install driver files");
         return E_UNEXPECTED;
     }
-    const std::wstring drivers = std::wstring(system) + L"\\Drivers\\";
+    const std::wstring drivers = FolderWithBackslash(JoinPath(system, L"Drivers"));
     {
         // A 32-bit process on a 64-bit machine would otherwise copy into the
         // redirected folder, where the system loads no drivers.
@@ -67,12 +74,12 @@ std::int32_t InstallAndLoadDrivers(std::wstring_view driverFolder, const ActionL
         log.WriteText(L"InstallAndLoadDrivers: Failed to open QMXOnAccess Service Control Manager handle");
         return E_UNEXPECTED;
     }
-    DWORD error = CreateDriverService(manager.get(), kFilterService, drivers + std::wstring(kFilterDriverFile));
+    DWORD error = CreateDriverService(manager.get(), kFilterService, DriverBinaryPath(drivers, kFilterDriverFile));
     if (error != ERROR_SUCCESS) {
         log.WriteText(L"InstallAndLoadDrivers: Failed to return QMXOnAccess Filter driver handle");
         if (!AlreadyExists(error)) return FailureFromError(error);
     }
-    error = CreateDriverService(manager.get(), kControlService, drivers + std::wstring(kControlDriverFile));
+    error = CreateDriverService(manager.get(), kControlService, DriverBinaryPath(drivers, kControlDriverFile));
     if (error != ERROR_SUCCESS) {
         log.WriteText(L"InstallAndLoadDrivers: Failed to return QMXOnAccess Control driver handle");
         if (!AlreadyExists(error)) return FailureFromError(error);
@@ -112,7 +119,7 @@ UINT InstallUnsignedDrivers(MSIHANDLE installation) {
         log.WriteText(L"Unable to determine OS level from property set in InstallUnsignedDrivers");
         return ERROR_INSTALL_FAILURE;
     }
-    if (InstallAndLoadDrivers(source + std::wstring(setFolder), log) < 0) log.WriteText(L"Failed to install driver files");
+    if (InstallAndLoadDrivers(JoinPath(source, setFolder), log) < 0) log.WriteText(L"Failed to install driver files");
     return ERROR_SUCCESS;
 }
 

@@ -3,6 +3,7 @@
 #include "frame/ActionData.h"
 #include "frame/Handles.h"
 #include "frame/Installer.h"
+#include "frame/Paths.h"
 #include "frame/WindowsVersion.h"
 #include "services/DriverSets.h"
 #include "services/Platform.h"
@@ -63,7 +64,7 @@ UINT SetDriverPropertyOn(MSIHANDLE installation, const ActionLog& log, const Dri
         return ERROR_INSTALL_FAILURE;
     }
 
-    const std::wstring catalogue = source.value + std::wstring(set.folder) + std::wstring(kDriverCatalogue);
+    const std::wstring catalogue = JoinPath(JoinPath(source.value, set.folder), kDriverCatalogue);
     const UniqueFileHandle file(::CreateFileW(catalogue.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) SetInstallerProperty(installation, L"UPDATEDRIVERS", L"2");

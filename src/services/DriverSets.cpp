@@ -3,9 +3,9 @@
 namespace ih::services {
 
 namespace {
-constexpr DriverSet kAmd64{L"AMD64", L"\\WinXP_AMD64\\"};
-constexpr DriverSet kIa64{L"IA64", L"\\WinXP_IA64\\"};
-constexpr DriverSet kXp{L"XP", L"\\WinXP_i386\\"};
+constexpr DriverSet kAmd64{L"AMD64", L"WinXP_AMD64"};
+constexpr DriverSet kIa64{L"IA64", L"WinXP_IA64"};
+constexpr DriverSet kXp{L"XP", L"WinXP_i386"};
 constexpr DriverSet k2000{L"2K", L""};
 } // namespace
 

@@ -6,13 +6,13 @@
 
 namespace ih::services {
 
-inline constexpr std::wstring_view kFilterDriverFile = L"\\qmxonaccessfilter.sys";
-inline constexpr std::wstring_view kControlDriverFile = L"\\qmxonaccesscontrol.sys";
+inline constexpr std::wstring_view kFilterDriverFile = L"qmxonaccessfilter.sys";
+inline constexpr std::wstring_view kControlDriverFile = L"qmxonaccesscontrol.sys";
 inline constexpr std::wstring_view kDriverCatalogue = L"qmx.cat";
 
 struct DriverSet {
     std::wstring_view version;  // the published "DRIVERVERSION" value
-    std::wstring_view folder;   // appended to the source folder; empty for "2K"
+    std::wstring_view folder;   // joined to the source folder; empty for "2K"
 };
 
 // Chooses by processor architecture (compared case-sensitively) and, for any

@@ -16,11 +16,11 @@ TEST(DriverSets, ChoiceByArchitectureAndVersion) {
         const wchar_t* version;
         const wchar_t* folder;
     } const cases[] = {
-        {L"AMD64", true, L"AMD64", L"\\WinXP_AMD64\\"}, {L"AMD64", false, L"AMD64", L"\\WinXP_AMD64\\"},
-        {L"IA64", true, L"IA64", L"\\WinXP_IA64\\"},    {L"IA64", false, L"IA64", L"\\WinXP_IA64\\"},
-        {L"x86", true, L"XP", L"\\WinXP_i386\\"},       {L"x86", false, L"2K", L""},
-        {L"amd64", true, L"XP", L"\\WinXP_i386\\"},     {L"AMD64 ", true, L"XP", L"\\WinXP_i386\\"},
-        {L"", true, L"XP", L"\\WinXP_i386\\"},          {L"", false, L"2K", L""},
+        {L"AMD64", true, L"AMD64", L"WinXP_AMD64"}, {L"AMD64", false, L"AMD64", L"WinXP_AMD64"},
+        {L"IA64", true, L"IA64", L"WinXP_IA64"},    {L"IA64", false, L"IA64", L"WinXP_IA64"},
+        {L"x86", true, L"XP", L"WinXP_i386"},       {L"x86", false, L"2K", L""},
+        {L"amd64", true, L"XP", L"WinXP_i386"},     {L"AMD64 ", true, L"XP", L"WinXP_i386"},
+        {L"", true, L"XP", L"WinXP_i386"},          {L"", false, L"2K", L""},
     };
     for (const auto& c : cases) {
         const auto set = ChooseDriverSet(c.architecture, c.xpOrLater);

@@ -2,8 +2,10 @@
 // points, with real installation handles, real driver services and the real
 // system driver folder of the test prefix.
 
+#include "NotifyTestSupport.h"
 #include "actions/Exports.h"
 #include "services/DriverProperty.h"
+#include "support/Fixtures.h"
 #include "support/HandleCount.h"
 #include "support/LogFile.h"
 #include "support/TestFolder.h"
@@ -103,6 +105,40 @@ TEST_F(DriverPropertyTest, WindowsTwoThousandTakesNoCatalogue) {
     EXPECT_EQ(ih::services::SetDriverPropertyOn(package.Handle(), log, {L"AMD64", L"", false}), 0u);
     EXPECT_EQ(package.Property(L"DRIVERVERSION"), L"AMD64") << "a 64-bit machine is never Windows 2000";
     EXPECT_EQ(package.Property(L"UPDATEDRIVERS"), L"2");
+}
+
+// The prefix reports another Windows version to the probe program, which
+// tells the action it runs on x86: only Windows 2000 takes the "2K" set, and
+// Vista (6.0) is later than XP although its minor version is lower.
+TEST_F(DriverPropertyTest, TheWindowsVersionChoosesBetweenTheTwoThousandAndXpSets) {
+    const std::wstring appDefaults = L"Software\\Wine\\AppDefaults\\driver_property_probe.exe";
+    const ScopedRegistryTree probeVersion{HKEY_CURRENT_USER, appDefaults};
+    struct Case {
+        const wchar_t* version;
+        const wchar_t* driverVersion;
+        const wchar_t* updateDrivers;  // the source has no catalogue: "2" once it is looked for
+    } const cases[] = {{L"win2k", L"2K", L""},
+                       {L"winxp", L"XP", L"2"},
+                       {L"win2003", L"XP", L"2"},
+                       {L"vista", L"XP", L"2"},
+                       {L"win7", L"XP", L"2"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.version, c.version + wcslen(c.version)));
+        const std::wstring record = temp / L"probe.txt";
+        ::DeleteFileW(record.c_str());
+        ::DeleteFileW((temp / L"Kestro Anti-Virus CustomActions Log.txt").c_str());
+        SetText(HKEY_CURRENT_USER, appDefaults, L"Version", c.version);
+        // Without its trailing backslash, which would escape the closing quote.
+        const std::wstring folder = source.Path().substr(0, source.Path().size() - 1);
+        const ChildProcess probe(Quoted(FixturePath(L"driver_property_probe.exe")) + L" " + Quoted(folder) + L" " +
+                                 Quoted(record));
+        EXPECT_EQ(probe.Wait(), 0u);
+        EXPECT_EQ(ReadLines(record), (std::vector<std::wstring>{L"result 0",
+                                                                std::wstring(L"DRIVERVERSION=") + c.driverVersion,
+                                                                std::wstring(L"UPDATEDRIVERS=") + c.updateDrivers}));
+        EXPECT_EQ(ActionLogEntries(),
+                  std::vector<std::wstring>{L"PROCESSOR_ARCHITECTURE environment variable is: x86"});
+    }
 }
 
 TEST_F(DriverPropertyTest, AThirtyTwoBitProcessOnASixtyFourBitMachineChoosesTheMachinesDrivers) {
@@ -209,8 +245,8 @@ TEST_F(InstallDriversTest, CopiesTheSetAndCreatesBothDriverServices) {
         EXPECT_EQ(filter.Configuration().binaryPath, SystemDriverPath(L"qmxonaccessfilter.sys"));
         EXPECT_EQ(control.Configuration().binaryPath, SystemDriverPath(L"qmxonaccesscontrol.sys"));
         EXPECT_EQ(ActionLogBytes(), "");
-        RemoveService(filter.Name());
-        RemoveService(control.Name());
+        filter.Remove();
+        control.Remove();
         RemoveDriverFiles();
     }
 }
@@ -226,8 +262,8 @@ TEST_F(InstallDriversTest, AReadOnlyDriverIsReplacedAndMissingFilesAreNotAnError
     EXPECT_EQ(Run(source.Path() + L"\"AMD64"), 0u);
     EXPECT_EQ(ReadWholeFile(drivers + L"qmxonaccessfilter.sys"), "filter WinXP_AMD64");
 
-    RemoveService(filter.Name());
-    RemoveService(control.Name());
+    filter.Remove();
+    control.Remove();
     RemoveDriverFiles();
     EXPECT_EQ(Run(source.Path() + L"\"XP"), 0u) << "the XP set is missing from the source";
     EXPECT_FALSE(FileExists(drivers + L"qmxonaccessfilter.sys"));

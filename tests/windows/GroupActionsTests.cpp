@@ -12,13 +12,13 @@
 #include "accounts/ProductGroups.h"
 #include "actions/Exports.h"
 #include "frame/Handles.h"
-#include "support/Fixtures.h"
 #include "support/HandleCount.h"
 #include "support/InMemoryAccountDatabase.h"
 #include "support/LogFile.h"
 #include "support/TestClock.h"
 #include "support/TestFolder.h"
 #include "support/TestPackage.h"
+#include "support/TestServices.h"
 
 #include <gtest/gtest.h>
 
@@ -306,85 +306,41 @@ class AgentServiceTest : public testing::Test {
 protected:
     TestFolder temp;
     TemporaryFolderRedirect redirect{temp.Path()};
-    ih::UniqueServiceHandle manager{::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
-    ih::UniqueServiceHandle service;
+    ScopedService agent{kAgentServiceName};
 
-    void SetUp() override { Remove(); }
-    void TearDown() override { Remove(); }
-
-    void Install(const std::wstring& behaviour, bool start = true) {
-        const std::wstring command = Quoted(FixturePath(L"user_service.exe")) + L" " + behaviour;
-        service.reset(::CreateServiceW(manager.get(), kAgentServiceName, kAgentServiceName, SERVICE_ALL_ACCESS,
-                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                       command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-        ASSERT_TRUE(service) << ::GetLastError();
-        if (!start) return;
-        ASSERT_TRUE(::StartServiceW(service.get(), 0, nullptr)) << ::GetLastError();
-        for (int i = 0; i < 200 && State() != SERVICE_RUNNING; ++i) ::Sleep(25);
-        ASSERT_EQ(State(), static_cast<DWORD>(SERVICE_RUNNING));
-    }
-    DWORD State() const {
-        SERVICE_STATUS status{};
-        return ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
-    }
-    DWORD ProcessId() const {
-        SERVICE_STATUS_PROCESS status{};
-        DWORD size = 0;
-        return ::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                      sizeof status, &size)
-                   ? status.dwProcessId
-                   : 0;
-    }
-    void Remove() {
-        ih::UniqueServiceHandle old(::OpenServiceW(manager.get(), kAgentServiceName, SERVICE_ALL_ACCESS));
-        if (!old) return;
-        service = std::move(old);
-        SERVICE_STATUS status{};
-        ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        if (const DWORD id = ProcessId()) {
-            const ih::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-            if (process) {
-                if (::WaitForSingleObject(process.get(), 2000) != WAIT_OBJECT_0) ::TerminateProcess(process.get(), 1);
-                ::WaitForSingleObject(process.get(), 5000);
-            }
-        }
-        ::DeleteService(service.get());
-        service.reset();
-        for (int i = 0; i < 100; ++i) {
-            const ih::UniqueServiceHandle gone(::OpenServiceW(manager.get(), kAgentServiceName, SERVICE_QUERY_STATUS));
-            if (!gone) break;
-            ::Sleep(20);
-        }
+    void Install(std::wstring_view options, bool start = true) {
+        agent.CreateUserMode(options);
+        if (start) agent.Start();
     }
 };
 
 TEST_F(AgentServiceTest, RestartsAServiceThatStops) {
-    for (const wchar_t* behaviour : {L"stop-at-once", L"stop-after 300 200"}) {
-        Remove();
-        Install(behaviour);
-        const DWORD before = ProcessId();
+    for (const wchar_t* options : {L"--wait-hint 1000", L"--stop-after 300 --wait-hint 200"}) {
+        agent.Remove();
+        Install(options);
+        const DWORD before = agent.ProcessId();
         const SteppingClock clock;
         const ih::ActionLog log;
-        EXPECT_TRUE(RestartAgentService(log)) << behaviour;
-        for (int i = 0; i < 200 && State() != SERVICE_RUNNING; ++i) ::Sleep(25);
-        EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_RUNNING)) << behaviour;
-        EXPECT_NE(ProcessId(), before) << "a new process: " << behaviour;
+        EXPECT_TRUE(RestartAgentService(log)) << options;
+        for (int i = 0; i < 200 && agent.State() != SERVICE_RUNNING; ++i) ::Sleep(25);
+        EXPECT_EQ(agent.State(), static_cast<DWORD>(SERVICE_RUNNING)) << options;
+        EXPECT_NE(agent.ProcessId(), before) << "a new process: " << options;
     }
     EXPECT_TRUE(ActionLogEntries().empty());
 }
 
 TEST_F(AgentServiceTest, LeavesAStoppedOrStuckServiceAlone) {
-    Install(L"stop-after 0 0", false);
+    Install(L"", false);
     const ih::ActionLog log;
     EXPECT_FALSE(RestartAgentService(log));
-    EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED));
-    Remove();
+    EXPECT_EQ(agent.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    agent.Remove();
 
     // A service that stays stop-pending and asks for days: the poll keeps to the limit.
-    Install(L"stop-pending 4000000000");
+    Install(L"--stay-pending --wait-hint 4000000000");
     SteppingClock clock;
     EXPECT_FALSE(RestartAgentService(log));
-    EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOP_PENDING));
+    EXPECT_EQ(agent.State(), static_cast<DWORD>(SERVICE_STOP_PENDING));
     DWORD slept = 0;
     for (DWORD sleep : clock.sleeps) slept += sleep;
     EXPECT_EQ(slept, kAgentStopLimit + 1) << "never past the limit";

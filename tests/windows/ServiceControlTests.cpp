@@ -83,8 +83,8 @@ TEST_F(StartDriverServicesTest, BothStartWithoutWaitingAndMissingServicesAreLogg
     EXPECT_EQ(control.State(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(filter.State(), static_cast<DWORD>(SERVICE_RUNNING));
 
-    RemoveService(control.Name());
-    RemoveService(filter.Name());
+    control.Remove();
+    filter.Remove();
     EXPECT_EQ(Run(StartDriverServices), 0u);
     EXPECT_EQ(ActionLogEntries(), (std::vector<std::wstring>{kControlFailed, kFilterFailed}));
 }
@@ -165,6 +165,24 @@ TEST_F(RollbackDeleteServiceTest, NoServiceIsLoggedAndNotAFailure) {
     EXPECT_EQ(Run(RollbackDeleteService), 0u);
     EXPECT_EQ(ActionLogEntries(), std::vector<std::wstring>{
                                       L"Unable to open the QMXService service - it either cannot be stopped or is not installed"});
+}
+
+// The helper's own promise, which every test above leans on: a fixture that
+// will not stop is ended with its service, so no test leaves a process behind.
+TEST(ScopedServiceRemoval, EndsAFixtureThatDoesNotStop) {
+    for (const wchar_t* options : {L"--ignore-stop", L"--stay-pending --wait-hint 60000"}) {
+        SCOPED_TRACE(testing::Message() << std::string(options, options + wcslen(options)));
+        ScopedService service{L"Kestro Test Stubborn"};
+        service.CreateUserMode(options);
+        service.Start();
+        const ih::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, service.ProcessId()));
+        ASSERT_TRUE(process);
+        const DWORD start = ::GetTickCount();
+        service.Remove();
+        EXPECT_GE(::GetTickCount() - start, 1900u) << "the fixture is given its 2 s";
+        EXPECT_EQ(::WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_FALSE(service.Exists());
+    }
 }
 
 // The driver keys in a control set that a test made, removed afterwards; a

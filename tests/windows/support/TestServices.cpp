@@ -21,6 +21,15 @@ DWORD StateOf(SC_HANDLE service) {
     return ::QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
 }
 
+DWORD ProcessIdOf(SC_HANDLE service) {
+    SERVICE_STATUS_PROCESS status{};
+    DWORD size = 0;
+    return ::QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                                  &size)
+               ? status.dwProcessId
+               : 0;
+}
+
 void Create(const std::wstring& name, DWORD type, DWORD start, const std::wstring& binaryPath, const wchar_t* group) {
     const UniqueServiceHandle manager = Manager();
     const UniqueServiceHandle service(::CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
@@ -31,14 +40,30 @@ void Create(const std::wstring& name, DWORD type, DWORD start, const std::wstrin
 
 } // namespace
 
-void RemoveService(const std::wstring& name) {
+void RemoveService(const std::wstring& name, HANDLE alsoEnd) {
     const UniqueServiceHandle manager = Manager();
     {
         const UniqueServiceHandle service = Open(manager.get(), name);
+        UniqueHandle process;
+        if (service) {
+            if (const DWORD id = ProcessIdOf(service.get()))
+                process.reset(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
+            SERVICE_STATUS status{};
+            if (StateOf(service.get()) != SERVICE_STOPPED)
+                ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        }
+        // One deadline for both: a fixture told to ignore the request or to
+        // stay stop-pending is ended rather than waited for.
+        const DWORD start = ::GetTickCount();
+        for (const HANDLE each : {process.get(), alsoEnd}) {
+            if (!each) continue;
+            const DWORD elapsed = ::GetTickCount() - start;
+            if (::WaitForSingleObject(each, elapsed < 2000 ? 2000 - elapsed : 0) == WAIT_TIMEOUT) {
+                ::TerminateProcess(each, 1);
+                ::WaitForSingleObject(each, 5000);
+            }
+        }
         if (!service) return;
-        SERVICE_STATUS status{};
-        if (StateOf(service.get()) != SERVICE_STOPPED) ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        for (int i = 0; i < 100 && StateOf(service.get()) != SERVICE_STOPPED; ++i) ::Sleep(100);
         ::DeleteService(service.get());
     }
     for (int i = 0; i < 100; ++i) {
@@ -49,7 +74,12 @@ void RemoveService(const std::wstring& name) {
 
 ScopedService::ScopedService(std::wstring name) : name_(std::move(name)) { RemoveService(name_); }
 
-ScopedService::~ScopedService() { RemoveService(name_); }
+ScopedService::~ScopedService() { Remove(); }
+
+void ScopedService::Remove() {
+    RemoveService(name_, started_.get());
+    started_.reset();
+}
 
 void ScopedService::CreateUserMode(std::wstring_view options) const {
     std::wstring command = Quoted(FixturePath(L"test_service.exe")) + L" " + Quoted(name_);
@@ -61,12 +91,14 @@ void ScopedService::CreateDriver(const std::wstring& binaryPath) const {
     Create(name_, SERVICE_FILE_SYSTEM_DRIVER, SERVICE_SYSTEM_START, binaryPath, L"AntiVirus");
 }
 
-void ScopedService::Start() const {
+void ScopedService::Start() {
     const UniqueServiceHandle manager = Manager();
     const UniqueServiceHandle service = Open(manager.get(), name_);
     if (!service || !::StartServiceW(service.get(), 0, nullptr))
         throw std::runtime_error("a test service cannot be started: " + std::to_string(::GetLastError()));
     for (int i = 0; i < 100 && StateOf(service.get()) != SERVICE_RUNNING; ++i) ::Sleep(100);
+    if (const DWORD id = ProcessIdOf(service.get()))
+        started_.reset(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
     if (StateOf(service.get()) != SERVICE_RUNNING) throw std::runtime_error("a test service did not start");
 }
 
@@ -74,6 +106,12 @@ DWORD ScopedService::State() const {
     const UniqueServiceHandle manager = Manager();
     const UniqueServiceHandle service = Open(manager.get(), name_);
     return service ? StateOf(service.get()) : 0;
+}
+
+DWORD ScopedService::ProcessId() const {
+    const UniqueServiceHandle manager = Manager();
+    const UniqueServiceHandle service = Open(manager.get(), name_);
+    return service ? ProcessIdOf(service.get()) : 0;
 }
 
 bool ScopedService::Exists() const {
