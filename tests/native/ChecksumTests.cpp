@@ -62,7 +62,7 @@ TEST(Checksum, InitResetsRunningBlockAndPending) {
     const std::uint8_t key[8] = {8, 7, 6, 5, 4, 3, 2, 1};
     kxmaa_init(&context, key);
     EXPECT_EQ(context.pending, 0);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(context.cipher.block[i], 0);
+    for (const std::uint8_t byte : context.cipher.block) EXPECT_EQ(byte, 0);
     KxaContext keyed;
     kxa_setk(&keyed, key);
     EXPECT_EQ(std::memcmp(context.cipher.roundKey0, keyed.roundKey0, 32), 0);
