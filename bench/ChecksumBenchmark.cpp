@@ -4,7 +4,6 @@
 // counter ticks per byte ("tsc/byte"), close to core cycles per byte when the
 // core runs at its nominal clock.
 
-#include "crypto/ChecksumGroups.h"
 #include "crypto/FileChecksum.h"
 #include "crypto/Kxa.h"
 #include "reference/KxaReference.h"
@@ -14,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <random>
 #include <vector>
 
@@ -66,49 +64,23 @@ void MeasureChecksum(benchmark::State& state, Body body) {
     Measure(state, body);
 }
 
-// The per-key tables against the plain rounds on the same input. The file
-// checksum feeds 8 KiB per call: with tables built for each call (what a
-// threshold at or below 8 KiB would do), and, as the most the tables could
-// give that path, built once for the whole file.
-enum class Tables { None, EachCall, OncePerFile };
-
-void FileChunks8KiB(benchmark::State& state, Tables tables) {
-    MeasureChecksum(state, [tables](const std::uint8_t* data, std::uint32_t length) {
-        KxmaaContext context;
-        kxmaa_init(&context, ih::crypto::kFileChecksumKey);
-        std::optional<ih::crypto::KeyedTables> once;
-        if (tables == Tables::OncePerFile) once.emplace(context.cipher);
-        for (std::uint32_t offset = 0; offset < length; offset += ih::crypto::kFileChecksumChunk) {
-            const std::uint32_t chunk = std::min(ih::crypto::kFileChecksumChunk, length - offset);
-            if (tables == Tables::EachCall) {
-                const ih::crypto::KeyedTables built(context.cipher);
-                ih::crypto::AddToChecksum(context, data + offset, chunk, &built);
-            } else {
-                ih::crypto::AddToChecksum(context, data + offset, chunk, once ? &*once : nullptr);
-            }
-        }
-        return kxmaa_finalise32(&context);
-    });
-}
-
-// 1 MiB in one call, as a caller of the exported kxmaa_buffer may give it.
-void Buffer1MiB(benchmark::State& state, Tables tables) {
-    MeasureChecksum(state, [tables](const std::uint8_t* data, std::uint32_t length) {
-        KxmaaContext context;
-        kxmaa_init(&context, ih::crypto::kFileChecksumKey);
-        std::optional<ih::crypto::KeyedTables> built;
-        if (tables != Tables::None) built.emplace(context.cipher);
-        ih::crypto::AddToChecksum(context, data, length, built ? &*built : nullptr);
-        return kxmaa_finalise32(&context);
-    });
-}
-
-// The exported function as shipped, which picks its path by length.
+// 1 MiB in one call, as a caller of the exported function may give it.
 void KxmaaBuffer(benchmark::State& state) {
     MeasureChecksum(state, [](const std::uint8_t* data, std::uint32_t length) {
         KxmaaContext context;
         kxmaa_init(&context, ih::crypto::kFileChecksumKey);
         kxmaa_buffer(&context, data, length);
+        return kxmaa_finalise32(&context);
+    });
+}
+
+// As the file checksum feeds it: 8 KiB per call.
+void KxmaaBuffer8KiBCalls(benchmark::State& state) {
+    MeasureChecksum(state, [](const std::uint8_t* data, std::uint32_t length) {
+        KxmaaContext context;
+        kxmaa_init(&context, ih::crypto::kFileChecksumKey);
+        for (std::uint32_t offset = 0; offset < length; offset += ih::crypto::kFileChecksumChunk)
+            kxmaa_buffer(&context, data + offset, std::min(ih::crypto::kFileChecksumChunk, length - offset));
         return kxmaa_finalise32(&context);
     });
 }
@@ -132,12 +104,8 @@ void ZlibCrc32(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK_CAPTURE(FileChunks8KiB, plain, Tables::None);
-BENCHMARK_CAPTURE(FileChunks8KiB, tables_each_call, Tables::EachCall);
-BENCHMARK_CAPTURE(FileChunks8KiB, tables_once, Tables::OncePerFile);
-BENCHMARK_CAPTURE(Buffer1MiB, plain, Tables::None);
-BENCHMARK_CAPTURE(Buffer1MiB, tables, Tables::EachCall);
 BENCHMARK(KxmaaBuffer);
+BENCHMARK(KxmaaBuffer8KiBCalls);
 BENCHMARK(ByteWiseReference);
 BENCHMARK(KxmaaByteAtATime);
 BENCHMARK(ZlibCrc32);

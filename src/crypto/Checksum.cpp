@@ -1,9 +1,7 @@
 // The kxmaa keyed checksum: the cipher in chaining mode from a zero start,
 // each full group of eight input bytes XORed into the running block.
 
-#include "crypto/ChecksumGroups.h"
 #include "crypto/CipherRounds.h"
-#include "crypto/KeyedTables.h"
 #include "crypto/Kxa.h"
 
 #include <cstring>
@@ -33,47 +31,25 @@ extern "C" int KXA_CALL kxmaa_byte(KxmaaContext* context, uint8_t value) {
     return 0;
 }
 
-namespace ih::crypto {
-
-void AddToChecksum(KxmaaContext& context, const std::uint8_t* data, std::uint32_t length,
-                   const KeyedTables* tables) noexcept {
-    while (length > 0 && context.pending != 0) {
-        AddByte(context, *data++);
+extern "C" int KXA_CALL kxmaa_buffer(KxmaaContext* context, const uint8_t* data, uint32_t length) {
+    using namespace ih::crypto;
+    while (length > 0 && context->pending != 0) {
+        AddByte(*context, *data++);
         --length;
     }
     if (length >= 8) {
         // Whole groups: the running block stays in two words between groups.
-        std::uint32_t left = LoadWord(context.cipher.block), right = LoadWord(context.cipher.block + 4);
-        if (tables) {
-            for (; length >= 8; length -= 8, data += 8) {
-                left ^= LoadWord(data);
-                right ^= LoadWord(data + 4);
-                tables->Encipher(left, right);
-            }
-        } else {
-            const RoundKeys keys = RoundKeyWords(context.cipher);
-            for (; length >= 8; length -= 8, data += 8) {
-                left ^= LoadWord(data);
-                right ^= LoadWord(data + 4);
-                Rounds(left, right, keys, false);
-            }
+        std::uint32_t left = LoadWord(context->cipher.block), right = LoadWord(context->cipher.block + 4);
+        const RoundKeys keys = RoundKeyWords(context->cipher);
+        for (; length >= 8; length -= 8, data += 8) {
+            left ^= LoadWord(data);
+            right ^= LoadWord(data + 4);
+            Rounds(left, right, keys, false);
         }
-        StoreWord(context.cipher.block, left);
-        StoreWord(context.cipher.block + 4, right);
+        StoreWord(context->cipher.block, left);
+        StoreWord(context->cipher.block + 4, right);
     }
-    while (length-- > 0) AddByte(context, *data++);
-}
-
-} // namespace ih::crypto
-
-extern "C" int KXA_CALL kxmaa_buffer(KxmaaContext* context, const uint8_t* data, uint32_t length) {
-    using namespace ih::crypto;
-    if (length >= kKeyedTablesThreshold) {
-        const KeyedTables tables(context->cipher);
-        AddToChecksum(*context, data, length, &tables);
-    } else {
-        AddToChecksum(*context, data, length, nullptr);
-    }
+    while (length-- > 0) AddByte(*context, *data++);
     return 0;
 }
 

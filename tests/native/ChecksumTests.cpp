@@ -102,8 +102,8 @@ TEST(Checksum, BufferEqualsByteAtATimeAndTheByteWiseForm) {
     }
 }
 
-// Long inputs take the per-key table path; it must give what the byte-wise
-// form gives, from any pending count.
+// A long input keeps the running block in two words across many groups; it
+// must give what the byte-wise form gives, from any pending count.
 TEST(Checksum, LongBuffersAgreeWithTheByteWiseForm) {
     std::mt19937 random(8192);
     std::vector<std::uint8_t> message(200 * 1024 + 5);
