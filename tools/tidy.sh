@@ -24,11 +24,10 @@ print("\n".join(c["file"] for c in unique), file=open(sys.argv[2] + ".files", "w
 PY
 
 # xargs exits 123 when any run reported a finding (all are errors).
-if xargs -P "$jobs" -n 1 "$tidy" --quiet -p "$database" < "$database/compile_commands.json.files" 2>&1 |
-     grep -v '^[0-9]* warnings\? generated\.$'; then
-  :
-fi
-status=${PIPESTATUS[0]}
+status=0
+xargs -P "$jobs" -n 1 "$tidy" --quiet -p "$database" < "$database/compile_commands.json.files" \
+  > "$database/findings" 2>&1 || status=$?
+grep -v '^[0-9]* warnings\? generated\.$' "$database/findings" || true
 if [ "$status" != 0 ]; then
   echo "tidy: findings above (exit $status)"
   exit 1
