@@ -12,6 +12,8 @@ from collections import OrderedDict
 
 def level_of(preset, name):
     if preset == "native":
+        if name == "clang_tidy":
+            return "static"
         return "fuzz" if name.endswith("_fuzz") else "native"
     if name.startswith("e2e_"):
         return "e2e"

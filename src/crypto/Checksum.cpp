@@ -2,7 +2,6 @@
 // each full group of eight input bytes XORed into the running block.
 
 #include "crypto/CipherRounds.h"
-#include "crypto/KeyedTables.h"
 #include "crypto/Kxa.h"
 
 #include <cstring>
@@ -41,20 +40,11 @@ extern "C" int KXA_CALL kxmaa_buffer(KxmaaContext* context, const uint8_t* data,
     if (length >= 8) {
         // Whole groups: the running block stays in two words between groups.
         std::uint32_t left = LoadWord(context->cipher.block), right = LoadWord(context->cipher.block + 4);
-        if (length >= kKeyedTablesThreshold) {
-            const KeyedTables tables(context->cipher);
-            for (; length >= 8; length -= 8, data += 8) {
-                left ^= LoadWord(data);
-                right ^= LoadWord(data + 4);
-                tables.Encipher(left, right);
-            }
-        } else {
-            const RoundKeys keys = RoundKeyWords(context->cipher);
-            for (; length >= 8; length -= 8, data += 8) {
-                left ^= LoadWord(data);
-                right ^= LoadWord(data + 4);
-                Rounds(left, right, keys, false);
-            }
+        const RoundKeys keys = RoundKeyWords(context->cipher);
+        for (; length >= 8; length -= 8, data += 8) {
+            left ^= LoadWord(data);
+            right ^= LoadWord(data + 4);
+            Rounds(left, right, keys, false);
         }
         StoreWord(context->cipher.block, left);
         StoreWord(context->cipher.block + 4, right);

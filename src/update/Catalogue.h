@@ -61,7 +61,9 @@ public:
         using reference = const CatalogueEntry&;
 
         Iterator() = default;
-        Iterator(Slots::const_iterator at, Slots::const_iterator end) : at_(at), end_(end) { SkipRemoved(); }
+        Iterator(const Slots::const_iterator& at, const Slots::const_iterator& end) : at_(at), end_(end) {
+            SkipRemoved();
+        }
         reference operator*() const { return at_->entry; }
         pointer operator->() const { return &at_->entry; }
         Iterator& operator++() {

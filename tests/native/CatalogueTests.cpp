@@ -132,7 +132,7 @@ std::ostream& operator<<(std::ostream& out, const Decision& d) {
     return out << "{engineOnly " << d.engineOnly << ", driversChanged " << d.driversChanged << "}";
 }
 
-Decision Compare(CatalogueBuilder installed, CatalogueBuilder update, LeadBytePredicate isLead = SingleByte) {
+Decision Compare(const CatalogueBuilder& installed, const CatalogueBuilder& update, LeadBytePredicate isLead = SingleByte) {
     CatalogueList installedList, updateList;
     const std::string installedBytes = installed.Bytes(), updateBytes = update.Bytes();
     MemoryCatalogueSource a(installedBytes), b(updateBytes);

@@ -63,7 +63,7 @@ TEST(Checksum, InitResetsRunningBlockAndPending) {
     const std::uint8_t key[8] = {8, 7, 6, 5, 4, 3, 2, 1};
     kxmaa_init(&context, key);
     EXPECT_EQ(context.pending, 0);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(context.cipher.block[i], 0);
+    for (const std::uint8_t byte : context.cipher.block) EXPECT_EQ(byte, 0);
     KxaContext keyed;
     kxa_setk(&keyed, key);
     EXPECT_EQ(std::memcmp(context.cipher.roundKey0, keyed.roundKey0, 32), 0);
@@ -103,8 +103,8 @@ TEST(Checksum, BufferEqualsByteAtATimeAndTheByteWiseForm) {
     }
 }
 
-// Long inputs take the per-key table path; it must give what the byte-wise
-// form gives, from any pending count.
+// A long input keeps the running block in two words across many groups; it
+// must give what the byte-wise form gives, from any pending count.
 TEST(Checksum, LongBuffersAgreeWithTheByteWiseForm) {
     std::mt19937 random(8192);
     std::vector<std::uint8_t> message(200 * 1024 + 5);

@@ -39,7 +39,7 @@ TEST(SubstitutionTables, ArePermutationsWithTheFixedEnds) {
         {0x31, 0x7A, 0x09, 0xC1, 0x12, 0xEC, 0xA8, 0x6B, 0xE3, 0x6A, 0x4B, 0xDB, 0xF7, 0xA0, 0x2E, 0xDA},
         {0x90, 0x1A, 0xA3, 0x4F, 0x40, 0xA8, 0x1C, 0x9F, 0x42, 0xC1, 0x6E, 0x3C, 0x25, 0xF3, 0xD2, 0x94},
     };
-    for (int t = 0; t < 4; ++t) {
+    for (std::size_t t = 0; t < 4; ++t) {
         SCOPED_TRACE(t);
         const unsigned char* table = ih::crypto::kSubstitutionTables + 256 * t;
         EXPECT_EQ(std::set<int>(table, table + 256).size(), 256u);
@@ -68,7 +68,7 @@ TEST(Cipher, KeyScheduleSelectsKeyBytesAndTouchesNothingElse) {
     const std::uint8_t zero[8] = {};
     EXPECT_EQ(kxa_init(&context, zero), 0);
     for (std::size_t i = 16; i < 48; ++i) EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(&context)[i], 0) << i;
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(context.chain[i], 0) << "kxa_init zeroes the chain";
+    for (const std::uint8_t byte : context.chain) EXPECT_EQ(byte, 0) << "kxa_init zeroes the chain";
     EXPECT_EQ(kxa_isweak(zero), 0);
     EXPECT_EQ(kxa_isweak(key), 0);
 }

@@ -159,7 +159,7 @@ TEST(CipherExports, AreCallableByTheirUndecoratedNames) {
     byte(&context, 'g');
     EXPECT_EQ(finalise32(&context), 0xE02A2972u);
 
-    // A long buffer (per-key tables in this build) against byte by byte.
+    // A long buffer against byte by byte.
     std::string large;
     for (int i = 0; i < 100 * 1024 + 3; ++i) large.push_back(static_cast<char>(i * 13 + (i >> 8)));
     KxmaaContext whole, bytewise;
