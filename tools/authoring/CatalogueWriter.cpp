@@ -31,7 +31,7 @@ std::vector<std::string> CatalogueProblems(const std::vector<CatalogueItem>& ite
     std::unordered_map<std::string, const std::string*> seen;
     for (const CatalogueItem& item : items) {
         if (item.name.empty()) {
-            problems.push_back("an entry has an empty name");
+            problems.emplace_back("an entry has an empty name");
             continue;
         }
         if (item.name.find('\0') != std::string::npos) {
