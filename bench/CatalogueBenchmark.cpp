@@ -24,11 +24,16 @@ Pair Generate(int entries) {
     ih::test::CatalogueBuilder installed({"Kestro", "Kestro Anti-Virus"}), update({"Kestro", "Kestro Anti-Virus"});
     for (int i = 0; i < entries; ++i) {
         const std::string name = "Program Files\\Kestro\\Kestro Anti-Virus\\Data\\signatures\\part" +
-                                 std::to_string(i) + (i % 3 == 0 ? ".vdb" : i % 3 == 1 ? ".IDE" : ".exe");
+                                 std::to_string(i) +
+                                 (i % 3 == 0   ? ".vdb"
+                                  : i % 3 == 1 ? ".IDE"
+                                               : ".exe");
         installed.Entry(name, 1000 + static_cast<std::uint32_t>(i));
         update.Entry(name, 1000 + static_cast<std::uint32_t>(i) + (i % 100 == 0 ? 1 : 0));
         if (i % 1000 == 0) update.Entry(name + ".new", 1);
-        if (i % 500 == 0) update.Entry("program files\\kestro\\kestro anti-virus\\data\\signatures\\part" + std::to_string(i) + ".VDB", 7);
+        if (i % 500 == 0)
+            update.Entry(
+                "program files\\kestro\\kestro anti-virus\\data\\signatures\\part" + std::to_string(i) + ".VDB", 7);
     }
     return {installed.Bytes(), update.Bytes()};
 }
@@ -53,4 +58,9 @@ void ParseAndCompare(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(ParseAndCompare)->Arg(2000)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+BENCHMARK(ParseAndCompare)
+    ->Arg(2000)
+    ->Arg(20000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);

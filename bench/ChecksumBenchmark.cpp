@@ -97,9 +97,8 @@ void KxmaaByteAtATime(benchmark::State& state) {
 }
 
 void ZlibCrc32(benchmark::State& state) {
-    Measure(state, [](const std::uint8_t* data, std::uint32_t length) {
-        return crc32(crc32(0L, Z_NULL, 0), data, length);
-    });
+    Measure(state,
+            [](const std::uint8_t* data, std::uint32_t length) { return crc32(crc32(0L, Z_NULL, 0), data, length); });
 }
 
 } // namespace

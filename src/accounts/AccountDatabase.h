@@ -70,10 +70,10 @@ public:
     // the platform has them: sizes in bytes (SID) and characters (texts); a
     // too small buffer answers 122 with the sizes needed. `system` null is the
     // local machine.
-    virtual DWORD LookupName(const wchar_t* system, const wchar_t* account, void* sid, DWORD& sidSize,
-                             wchar_t* domain, DWORD& domainSize, SID_NAME_USE& use) = 0;
-    virtual DWORD LookupSid(const wchar_t* system, const void* sid, wchar_t* name, DWORD& nameSize,
-                            wchar_t* domain, DWORD& domainSize, SID_NAME_USE& use) = 0;
+    virtual DWORD LookupName(const wchar_t* system, const wchar_t* account, void* sid, DWORD& sidSize, wchar_t* domain,
+                             DWORD& domainSize, SID_NAME_USE& use) = 0;
+    virtual DWORD LookupSid(const wchar_t* system, const void* sid, wchar_t* name, DWORD& nameSize, wchar_t* domain,
+                            DWORD& domainSize, SID_NAME_USE& use) = 0;
 };
 
 // The platform's own account database (netapi32 and advapi32).

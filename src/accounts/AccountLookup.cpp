@@ -55,13 +55,15 @@ const std::wstring& LocalAccountName(AccountDatabase& accounts, Sid& sid) {
     SID_NAME_USE use = SidTypeUnknown;
     DWORD nameSize = static_cast<DWORD>(name.size());
     DWORD domainSize = static_cast<DWORD>(domain.size());
-    DWORD result = accounts.LookupSid(systemName, sid.Binary().data(), name.data(), nameSize, domain.data(), domainSize, use);
+    DWORD result =
+        accounts.LookupSid(systemName, sid.Binary().data(), name.data(), nameSize, domain.data(), domainSize, use);
     if (result == ERROR_INSUFFICIENT_BUFFER) {
         name.resize(std::max<std::size_t>(name.size(), nameSize));
         domain.resize(std::max<std::size_t>(domain.size(), domainSize));
         nameSize = static_cast<DWORD>(name.size());
         domainSize = static_cast<DWORD>(domain.size());
-        result = accounts.LookupSid(systemName, sid.Binary().data(), name.data(), nameSize, domain.data(), domainSize, use);
+        result =
+            accounts.LookupSid(systemName, sid.Binary().data(), name.data(), nameSize, domain.data(), domainSize, use);
         if (result != ERROR_SUCCESS)
             throw security::SecurityError(HResultFromWin32(static_cast<std::int32_t>(result)),
                                           "the local name of an identifier could not be looked up");

@@ -76,12 +76,13 @@ std::wstring LocalNameOf(AccountDatabase& accounts, const ActionLog& log, WellKn
 
 struct Filling {
     const wchar_t* group;
-    const wchar_t* listingFailure;  // the built-in group's name (or a word) follows
+    const wchar_t* listingFailure; // the built-in group's name (or a word) follows
     bool listingFailureNamesGroup;
     const wchar_t* addingFailure;
 };
 
-void FillFrom(AccountDatabase& accounts, const ActionLog& log, const std::wstring& builtInName, const Filling& filling) {
+void FillFrom(AccountDatabase& accounts, const ActionLog& log, const std::wstring& builtInName,
+              const Filling& filling) {
     std::vector<Sid> members;
     if (GetLocalGroupMembers(accounts, builtInName, members) < 0) {
         log.WriteText(std::wstring(filling.listingFailure) +
@@ -122,7 +123,8 @@ void LinkDomainGroups(AccountDatabase& accounts, const ActionLog& log) {
     // Without the controller's name the look-ups are made on this machine.
     const bool haveController = accounts.DomainControllerName(controller) == NERR_Success;
     for (const DomainLink& link : kDomainLinks) {
-        const Sid domainGroup = LookUpAccount(accounts, link.domainGroup, haveController ? controller.c_str() : nullptr);
+        const Sid domainGroup =
+            LookUpAccount(accounts, link.domainGroup, haveController ? controller.c_str() : nullptr);
         if (domainGroup.IsEmpty()) {
             log.WriteText(link.lookUpFailure);
             continue;
@@ -196,8 +198,8 @@ UINT CreateAndFillGroups(MSIHANDLE installation, AccountDatabase& accounts, cons
     const bool inDomain = status == NetSetupDomainName;
     const bool domainGroupsReady = inDomain && PrepareDomainGroups(accounts, log);
 
-    const std::wstring administrators = LocalNameOf(accounts, log, WellKnownSid::Administrators,
-                                                    L"Local name of well-known group Administrators is ");
+    const std::wstring administrators =
+        LocalNameOf(accounts, log, WellKnownSid::Administrators, L"Local name of well-known group Administrators is ");
     const std::wstring powerUsers =
         LocalNameOf(accounts, log, WellKnownSid::PowerUsers, L"Local name of well-known group PowerUsers is ");
     const std::wstring users =

@@ -12,8 +12,8 @@ namespace {
 
 using security::Sid;
 
-constexpr DWORD kMoreEntries = ERROR_MORE_DATA;  // 234
-constexpr DWORD kRidDomainAdmins = 512;           // DOMAIN_GROUP_RID_ADMINS
+constexpr DWORD kMoreEntries = ERROR_MORE_DATA; // 234
+constexpr DWORD kRidDomainAdmins = 512;         // DOMAIN_GROUP_RID_ADMINS
 // A domain's display pages end when the platform stops answering 234. A page
 // of 234 that brings no entry, or no progress, would be asked for again and
 // again; and no domain holds more groups than this many pages of 100.
@@ -24,8 +24,8 @@ std::int32_t Mapped(DWORD error) { return HResultFromWin32(static_cast<std::int3
 void WriteAddFailure(const std::wstring& group, DWORD result) {
     const std::wstring line =
         FormatLogMessage(L"Error adding User to %s Group: %ld\n", {group, static_cast<std::int32_t>(result)});
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr,
-                                           nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_ACP, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
     if (size <= 0) return;
     std::string bytes(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr, nullptr);
@@ -58,12 +58,9 @@ std::int32_t CreateGroup(AccountDatabase& accounts, const std::wstring& name, bo
     }
     switch (result) {
     case NERR_Success:
-    case NERR_GroupExists:
-        return 0;
-    case ERROR_ALIAS_EXISTS:
-        return kGroupExists;
-    default:
-        return Mapped(result);
+    case NERR_GroupExists: return 0;
+    case ERROR_ALIAS_EXISTS: return kGroupExists;
+    default: return Mapped(result);
     }
 }
 

@@ -14,11 +14,11 @@
 
 namespace ih::accounts {
 
-inline constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057u);  // E_INVALIDARG
-inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFFu);       // E_UNEXPECTED
-inline constexpr std::int32_t kMoreData = static_cast<std::int32_t>(0x800700EAu);         // error 234 mapped
+inline constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057u); // E_INVALIDARG
+inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFFu);      // E_UNEXPECTED
+inline constexpr std::int32_t kMoreData = static_cast<std::int32_t>(0x800700EAu);        // error 234 mapped
 // CreateGroup of a local group that exists: positive, so not a failure.
-inline constexpr std::int32_t kGroupExists = 1379;  // ERROR_ALIAS_EXISTS
+inline constexpr std::int32_t kGroupExists = 1379; // ERROR_ALIAS_EXISTS
 
 // Creates the local group `name`, or with `domain` the global group on the
 // domain's controller. An existing domain group counts as created; an
@@ -38,8 +38,7 @@ std::int32_t AddLocalGroupMembers(AccountDatabase& accounts, const std::wstring&
                                   std::span<const security::Sid> members);
 
 // Removes one member; a member that is not in the group is a failure.
-std::int32_t RemoveLocalGroupMember(AccountDatabase& accounts, const std::wstring& group,
-                                    const security::Sid& member);
+std::int32_t RemoveLocalGroupMember(AccountDatabase& accounts, const std::wstring& group, const security::Sid& member);
 
 // Whether a global group of exactly this name (case-sensitive) exists in the
 // machine's domain, searched page by page on the domain's controller.

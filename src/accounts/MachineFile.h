@@ -18,15 +18,15 @@ namespace ih::accounts {
 
 inline constexpr wchar_t kMachineFileName[] = L"Machine.xml";
 
-inline constexpr std::int32_t kFileNotUpdated = static_cast<std::int32_t>(0x80004005u);  // E_FAIL
+inline constexpr std::int32_t kFileNotUpdated = static_cast<std::int32_t>(0x80004005u); // E_FAIL
 // kUnexpected (GroupOperations.h) also answers a file without roles.
 
 // Role name (compared exactly) to the identifier in string form to append.
 using RoleMap = std::map<std::wstring, std::wstring>;
 
 enum class SidAppend {
-    Always,         // a new "SID" element every time
-    UnlessPresent,  // not where the role already holds a "SID" of that text
+    Always,        // a new "SID" element every time
+    UnlessPresent, // not where the role already holds a "SID" of that text
 };
 
 // Appends to every role named in `roles` its identifier, and saves the file

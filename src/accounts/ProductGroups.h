@@ -19,6 +19,6 @@ inline constexpr wchar_t kDomainAdministratorGroup[] = L"KestroDomainAdministrat
 // Under HKEY_LOCAL_MACHINE; the value is the binary SID of kOnAccessGroup.
 inline constexpr wchar_t kOnAccessKey[] = L"SYSTEM\\CurrentControlSet\\Services\\QMXOnAccess Control";
 inline constexpr wchar_t kOnAccessSidValue[] = L"QMXOnAccessSid";
-inline constexpr REGSAM kOnAccessKeyAccess = KEY_READ | KEY_WRITE;  // 0x2001F
+inline constexpr REGSAM kOnAccessKeyAccess = KEY_READ | KEY_WRITE; // 0x2001F
 
 } // namespace ih::accounts

@@ -15,7 +15,6 @@ namespace {
 
 using security::Sid;
 
-
 LPWSTR Text(const std::wstring& text) { return const_cast<LPWSTR>(text.c_str()); }
 
 // A SID the platform handed out, as a Sid; an invalid one becomes empty.
@@ -77,8 +76,8 @@ public:
         LPBYTE raw = nullptr;
         DWORD read = 0;
         totalEntries = 0;
-        const DWORD result =
-            ::NetLocalGroupGetMembers(nullptr, group.c_str(), 0, &raw, MAX_PREFERRED_LENGTH, &read, &totalEntries, nullptr);
+        const DWORD result = ::NetLocalGroupGetMembers(nullptr, group.c_str(), 0, &raw, MAX_PREFERRED_LENGTH, &read,
+                                                       &totalEntries, nullptr);
         buffer.reset(raw);
         members.clear();
         if (raw) {
@@ -123,7 +122,8 @@ public:
         const DWORD result = ::NetUserModalsGet(controller.c_str(), 2, &raw);
         buffer.reset(raw);
         domain = {};
-        if (result == NERR_Success && raw) domain = CopySid(reinterpret_cast<const USER_MODALS_INFO_2*>(raw)->usrmod2_domain_id);
+        if (result == NERR_Success && raw)
+            domain = CopySid(reinterpret_cast<const USER_MODALS_INFO_2*>(raw)->usrmod2_domain_id);
         return result;
     }
 

@@ -16,7 +16,8 @@ extern "C" UINT __stdcall SetUpdateFinished(MSIHANDLE installation) {
 }
 
 extern "C" UINT __stdcall SetUpdateFailed(MSIHANDLE installation) {
-    return ih::GuardAction(L"SetUpdateFailed", ERROR_SUCCESS, [&] { return ih::notify::SetUpdateFailed(installation); });
+    return ih::GuardAction(L"SetUpdateFailed", ERROR_SUCCESS,
+                           [&] { return ih::notify::SetUpdateFailed(installation); });
 }
 
 extern "C" UINT __stdcall SetInstallationComplete(MSIHANDLE installation) {

@@ -20,7 +20,14 @@ namespace {
 // In this order; each is appended to the installation folder. The doubled
 // separator of the last one is read by the platform as one.
 constexpr std::wstring_view kInstallFolderPatterns[] = {
-    L"*.IDE", L"*.DAT", L"*.vdb", L"cidsync.upd", L"QMXONACCESSDRIV.INF", L"Zorl.dll", L"KMTQ.dll", L"\\ConfigureQMX.exe",
+    L"*.IDE",
+    L"*.DAT",
+    L"*.vdb",
+    L"cidsync.upd",
+    L"QMXONACCESSDRIV.INF",
+    L"Zorl.dll",
+    L"KMTQ.dll",
+    L"\\ConfigureQMX.exe",
 };
 
 constexpr std::wstring_view kProductDataFolder = L"\\Kestro\\Kestro Anti-Virus\\";

@@ -50,10 +50,10 @@ void DeleteProductKeys(const ActionLog& log) {
 
 UINT ForceDeleteFiles(MSIHANDLE installation) {
     const ActionLog log;
-    const ActionData data = ReadActionData(
-        installation, log, kCustomActionData,
-        {L"Error getting ForceDeleteFiles custom action data - there may be files left over",
-         L"An empty string was returned inside ForceDeleteFiles(), there may be files left over"});
+    const ActionData data =
+        ReadActionData(installation, log, kCustomActionData,
+                       {L"Error getting ForceDeleteFiles custom action data - there may be files left over",
+                        L"An empty string was returned inside ForceDeleteFiles(), there may be files left over"});
     if (!data.Ok()) return ERROR_SUCCESS;
     const std::wstring folder = FolderWithBackslash(data.value);
 

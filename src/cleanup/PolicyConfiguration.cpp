@@ -26,8 +26,8 @@ UINT ApplyPolicy(MSIHANDLE installation, const ActionLog& log) {
 
     const std::wstring policy = folder + L"\\qmxconf.xml";
     {
-        const UniqueFileHandle file(::CreateFileW(policy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const UniqueFileHandle file(::CreateFileW(policy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             const DWORD error = ::GetLastError();
             log.Write(L"Error opening the QMX policy files: %d. Unable to apply policy", error);

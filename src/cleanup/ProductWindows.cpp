@@ -66,7 +66,7 @@ UINT CloseQmxMainWindow(MSIHANDLE /*installation*/) {
 
     const UINT closeMessage = ::RegisterWindowMessageW(kCloseMessageName);
     ScanWindows found;
-    if (closeMessage != 0) {  // without its message no scan window can be told
+    if (closeMessage != 0) { // without its message no scan window can be told
         ::EnumWindows(CollectScanWindow, reinterpret_cast<LPARAM>(&found));
         if (found.outOfMemory) throw std::bad_alloc();
         for (const HWND window : found.windows) ::PostMessageW(window, closeMessage, 0, 0);

@@ -61,9 +61,7 @@ extern "C" int KXA_CALL kxa_cbcdec(KxaContext* context, uint8_t* data) {
     return 0;
 }
 
-extern "C" int KXA_CALL kxa_isweak(const uint8_t* /*key*/) {
-    return 0;
-}
+extern "C" int KXA_CALL kxa_isweak(const uint8_t* /*key*/) { return 0; }
 
 extern "C" int KXA_CALL kxa_sanitise(KxaContext* context) {
     // Through a volatile pointer, so the wipe of a context about to go out of

@@ -64,7 +64,8 @@ inline RoundKeys RoundKeyWords(const KxaContext& context) noexcept {
 // round to the next. The empty statements stop the compiler from turning the
 // tree back into a chain (measured: about 14% slower).
 template <typename Lookup>
-[[gnu::always_inline]] inline std::uint32_t MixRound(std::uint32_t left, std::uint32_t x, const Lookup& table) noexcept {
+[[gnu::always_inline]] inline std::uint32_t MixRound(std::uint32_t left, std::uint32_t x,
+                                                     const Lookup& table) noexcept {
     std::uint32_t low = left ^ table(0, x & 0xFFu) ^ table(1, (x >> 8) & 0xFFu);
     std::uint32_t high = table(3, x >> 24) ^ table(2, (x >> 16) & 0xFFu);
     asm("" : "+r"(low));
@@ -74,7 +75,8 @@ template <typename Lookup>
 
 // Eight rounds on (left, right), keys in order (encipher) or reversed
 // (decipher); leaves the halves exchanged once more, as the block stores them.
-[[gnu::always_inline]] inline void Rounds(std::uint32_t& left, std::uint32_t& right, const RoundKeys& keys, bool decipher) noexcept {
+[[gnu::always_inline]] inline void Rounds(std::uint32_t& left, std::uint32_t& right, const RoundKeys& keys,
+                                          bool decipher) noexcept {
     const auto mixTable = [](std::size_t t, std::uint32_t v) { return kMixTables[t][v]; };
     std::uint32_t l = left, r = right;
     for (std::size_t j = 0; j < 8; ++j) {

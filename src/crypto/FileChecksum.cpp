@@ -38,8 +38,8 @@ bool ComputeFileChecksum(const wchar_t* fileName, std::uint32_t* checksum, std::
     };
     if (!fileName) return fail(ERROR_INVALID_DATA);
 
-    const UniqueFileHandle file(::CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFileHandle file(
+        ::CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail(::GetLastError());
 
     FileChecksumSource source(file.get());

@@ -20,9 +20,9 @@ extern "C" {
 
 /* 48 bytes. `block` bytes 0-3 are the left half, 4-7 the right half. */
 typedef struct KxaContext {
-    uint8_t chain[8];      /* chaining value: zero after kxa_init, then the last ciphertext block */
-    uint8_t block[8];      /* the block being processed */
-    uint8_t roundKey0[8];  /* one key byte per round, used with substitution table 0 */
+    uint8_t chain[8];     /* chaining value: zero after kxa_init, then the last ciphertext block */
+    uint8_t block[8];     /* the block being processed */
+    uint8_t roundKey0[8]; /* one key byte per round, used with substitution table 0 */
     uint8_t roundKey1[8];
     uint8_t roundKey2[8];
     uint8_t roundKey3[8];
@@ -30,7 +30,7 @@ typedef struct KxaContext {
 
 /* 49 bytes. `cipher.block` is the running value; `cipher.chain` is unused. */
 typedef struct KxmaaContext {
-    uint8_t pending;  /* bytes XORed into the running block since it was last enciphered, 0-7 */
+    uint8_t pending; /* bytes XORed into the running block since it was last enciphered, 0-7 */
     KxaContext cipher;
 } KxmaaContext;
 

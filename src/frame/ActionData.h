@@ -23,8 +23,8 @@ struct ActionData {
 };
 
 struct ActionDataMessages {
-    std::wstring_view unreadable;  // as a rule "Error getting ..."
-    std::wstring_view empty;       // as a rule "Empty string returned from GetProperty inside ..."
+    std::wstring_view unreadable; // as a rule "Error getting ..."
+    std::wstring_view empty;      // as a rule "Empty string returned from GetProperty inside ..."
 };
 
 // Reads property `name`; on an unreadable or empty value writes the matching
@@ -41,7 +41,7 @@ struct FolderPair {
 
 struct FolderPairMessages {
     ActionDataMessages data;
-    std::wstring_view missingField;  // as a rule "... custom action data was empty - ..."
+    std::wstring_view missingField; // as a rule "... custom action data was empty - ..."
 };
 
 // The opening of an action that takes an installation and a source folder:

@@ -10,8 +10,8 @@ namespace {
 
 std::string AnsiFromWide(std::wstring_view text) {
     if (text.empty()) return {};
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                             nullptr, nullptr);
+    const int length =
+        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (length <= 0) return {};
     std::string result(static_cast<std::size_t>(length), '\0');
     if (::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr,
@@ -35,7 +35,7 @@ ActionLog::ActionLog() {
         // separator as one; the text is kept so the name stays the known one.
         path_ = std::string(folder, length) + '\\' + fileName;
     } catch (...) {
-        path_.clear();  // construction never fails; without a path entries are dropped
+        path_.clear(); // construction never fails; without a path entries are dropped
     }
 }
 

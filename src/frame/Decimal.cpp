@@ -12,7 +12,7 @@ DecimalNumber ParseDecimal(std::wstring_view text) noexcept {
     bool negative = false;
     if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
     const std::size_t digitsStart = i;
-    std::int64_t magnitude = 0;  // held at 2^31, the largest magnitude that can matter
+    std::int64_t magnitude = 0; // held at 2^31, the largest magnitude that can matter
     for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
         magnitude = magnitude * 10 + (text[i] - L'0');
         if (magnitude > kLargest + 1) magnitude = kLargest + 1;

@@ -15,12 +15,12 @@
 namespace ih {
 
 namespace traits {
-struct KernelHandle {  // processes, threads, events, mutexes
+struct KernelHandle { // processes, threads, events, mutexes
     using Type = HANDLE;
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::CloseHandle(h); }
 };
-struct FileHandle {  // CreateFileW answers INVALID_HANDLE_VALUE, not null
+struct FileHandle { // CreateFileW answers INVALID_HANDLE_VALUE, not null
     using Type = HANDLE;
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) noexcept { ::CloseHandle(h); }

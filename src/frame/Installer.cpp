@@ -22,8 +22,8 @@ UINT GetInstallerProperty(MSIHANDLE installation, std::wstring& value, std::wstr
     return ERROR_SUCCESS;
 }
 
-HRESULT PostInstallerMessage(MSIHANDLE installation, int messageNumber, bool asWarning,
-                             const wchar_t* text2, const wchar_t* text3, const wchar_t* text4) {
+HRESULT PostInstallerMessage(MSIHANDLE installation, int messageNumber, bool asWarning, const wchar_t* text2,
+                             const wchar_t* text3, const wchar_t* text4) {
     UniqueMsiHandle record(::MsiCreateRecord(4));
     if (!record) return E_UNEXPECTED;
     if (::MsiRecordSetInteger(record.get(), 1, messageNumber) != ERROR_SUCCESS) return E_UNEXPECTED;

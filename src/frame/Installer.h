@@ -18,9 +18,8 @@ UINT GetInstallerProperty(MSIHANDLE installation, std::wstring& value, std::wstr
 // as an error, or as a warning when `asWarning`; texts fill fields 2 to 4 and a
 // null text leaves its field null. Returns 0, or E_UNEXPECTED when the record
 // cannot be built.
-HRESULT PostInstallerMessage(MSIHANDLE installation, int messageNumber, bool asWarning,
-                             const wchar_t* text2 = nullptr, const wchar_t* text3 = nullptr,
-                             const wchar_t* text4 = nullptr);
+HRESULT PostInstallerMessage(MSIHANDLE installation, int messageNumber, bool asWarning, const wchar_t* text2 = nullptr,
+                             const wchar_t* text3 = nullptr, const wchar_t* text4 = nullptr);
 
 } // namespace ih
 

@@ -11,7 +11,7 @@ DWORD CallLibraryEntry(std::wstring_view library, const char* entryName) {
     UniqueLibrary loaded(::LoadLibraryW(path.c_str()));
     if (!loaded) return ::GetLastError();
     const FARPROC entry = ::GetProcAddress(loaded.get(), entryName);
-    if (!entry) return ::GetLastError();  // taken before the library is unloaded
+    if (!entry) return ::GetLastError(); // taken before the library is unloaded
     using RegistrationEntry = HRESULT(STDAPICALLTYPE*)();
     reinterpret_cast<RegistrationEntry>(reinterpret_cast<void*>(entry))();
     return ERROR_SUCCESS;

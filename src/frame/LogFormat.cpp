@@ -34,10 +34,14 @@ struct Conversion {
 std::size_t ParseConversion(std::wstring_view format, std::size_t index, Conversion& conversion) {
     auto at = [&](std::size_t i) { return i < format.size() ? format[i] : L'\0'; };
     for (;; ++index) {
-        if (at(index) == L'-') conversion.leftAlign = true;
-        else if (at(index) == L'0') conversion.zeroPad = true;
-        else if (at(index) == L'+' || at(index) == L' ' || at(index) == L'#') continue;
-        else break;
+        if (at(index) == L'-')
+            conversion.leftAlign = true;
+        else if (at(index) == L'0')
+            conversion.zeroPad = true;
+        else if (at(index) == L'+' || at(index) == L' ' || at(index) == L'#')
+            continue;
+        else
+            break;
     }
     auto readNumber = [&](std::size_t& value) {
         while (std::iswdigit(at(index))) {
@@ -56,11 +60,15 @@ std::size_t ParseConversion(std::wstring_view format, std::size_t index, Convers
     while (at(index) == L'h' || at(index) == L'l' || at(index) == L'w') ++index;
     const wchar_t type = at(index);
     switch (type) {
-    case L's': case L'S': case L'c': case L'd': case L'i': case L'u': case L'x': case L'X':
-        conversion.type = type;
-        return index + 1;
-    default:
-        return std::wstring_view::npos;
+    case L's':
+    case L'S':
+    case L'c':
+    case L'd':
+    case L'i':
+    case L'u':
+    case L'x':
+    case L'X': conversion.type = type; return index + 1;
+    default: return std::wstring_view::npos;
     }
 }
 
@@ -79,7 +87,8 @@ std::wstring Render(const Conversion& conversion, const LogArgument& argument) {
     std::wstring sign;
     bool numeric = false;
     switch (conversion.type) {
-    case L's': case L'S':
+    case L's':
+    case L'S':
         if (argument.IsText()) {
             body = argument.Text();
             if (conversion.hasPrecision && body.size() > conversion.precision) body.resize(conversion.precision);
@@ -88,8 +97,10 @@ std::wstring Render(const Conversion& conversion, const LogArgument& argument) {
         }
         break;
     case L'c':
-        if (argument.IsText()) body = argument.Text().substr(0, 1);
-        else body.assign(1, static_cast<wchar_t>(argument.Unsigned()));
+        if (argument.IsText())
+            body = argument.Text().substr(0, 1);
+        else
+            body.assign(1, static_cast<wchar_t>(argument.Unsigned()));
         break;
     default:
         if (argument.IsText()) {
@@ -100,7 +111,8 @@ std::wstring Render(const Conversion& conversion, const LogArgument& argument) {
         if (conversion.type == L'd' || conversion.type == L'i') {
             const std::int64_t value = argument.Signed();
             if (value < 0) sign = L"-";
-            body = Digits(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value), 10, false);
+            body = Digits(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value), 10,
+                          false);
         } else if (conversion.type == L'u') {
             body = Digits(argument.Unsigned(), 10, false);
         } else {

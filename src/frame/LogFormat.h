@@ -20,16 +20,14 @@ public:
 
     template <typename Integer, std::enable_if_t<std::is_integral_v<Integer>, int> = 0>
     LogArgument(Integer value) noexcept
-        : isText_(false),
-          isSigned_(std::is_signed_v<Integer>),
-          bits_(static_cast<std::uint64_t>(value)),
+        : isText_(false), isSigned_(std::is_signed_v<Integer>), bits_(static_cast<std::uint64_t>(value)),
           width_(sizeof(Integer) * 8) {}
 
     bool IsText() const noexcept { return isText_; }
     std::wstring_view Text() const noexcept { return text_; }
     bool IsSigned() const noexcept { return isSigned_; }
     std::int64_t Signed() const noexcept;
-    std::uint64_t Unsigned() const noexcept;  // two's complement in the argument's own width
+    std::uint64_t Unsigned() const noexcept; // two's complement in the argument's own width
 
 private:
     bool isText_ = true;

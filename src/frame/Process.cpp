@@ -9,7 +9,7 @@
 namespace ih {
 
 DWORD StartProcess(std::wstring_view commandLine, ProcessWindow window, StartedProcess& started) {
-    std::wstring line(TrimLeadingSpaces(commandLine));  // CreateProcessW may write to it
+    std::wstring line(TrimLeadingSpaces(commandLine)); // CreateProcessW may write to it
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (window != ProcessWindow::Default) {

@@ -14,9 +14,9 @@ namespace ih {
 
 // How the started program's first window is shown.
 enum class ProcessWindow {
-    Default,  // the start-up record carries only its size
-    Shown,    // SW_SHOW
-    Hidden,   // SW_HIDE
+    Default, // the start-up record carries only its size
+    Shown,   // SW_SHOW
+    Hidden,  // SW_HIDE
 };
 
 struct StartedProcess {

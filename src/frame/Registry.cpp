@@ -15,8 +15,8 @@ LONG OpenRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName
 LONG CreateRegistryKey(RegistryKey& key, HKEY parent, std::wstring_view subKeyName, REGSAM access) {
     const std::wstring name(subKeyName);
     HKEY created = nullptr;
-    const LONG result =
-        ::RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &created, nullptr);
+    const LONG result = ::RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                          &created, nullptr);
     if (result == ERROR_SUCCESS) key.reset(created);
     return result;
 }
@@ -49,7 +49,7 @@ LONG DeleteKeyTree(HKEY parent, std::wstring_view subKeyName) {
         result = DeleteKeyTree(key.get(), std::wstring_view(child, length));
         if (result != ERROR_SUCCESS) return result;
     }
-    key.reset();  // closed before the key itself is deleted
+    key.reset(); // closed before the key itself is deleted
     const std::wstring name(subKeyName);
     return ::RegDeleteKeyW(parent, name.c_str());
 }

@@ -7,7 +7,7 @@
 
 namespace ih {
 
-inline constexpr unsigned kUniqueFileNameCandidates = 9999;  // numbers 0 to 9998
+inline constexpr unsigned kUniqueFileNameCandidates = 9999; // numbers 0 to 9998
 
 // Creates the first free file among JoinPath(folder, stem + n + extension), for n =
 // 0, 1, ..., 9998 (the extension is the name from its last "." on), and leaves

@@ -30,7 +30,7 @@ struct IComponentManager : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Entry5() = 0;
     virtual HRESULT STDMETHODCALLTYPE Entry6() = 0;
     virtual HRESULT STDMETHODCALLTYPE Entry7() = 0;
-    virtual HRESULT STDMETHODCALLTYPE LookUpComponent(BSTR name, IUnknown** component) = 0;  // entry 8
+    virtual HRESULT STDMETHODCALLTYPE LookUpComponent(BSTR name, IUnknown** component) = 0; // entry 8
 };
 
 // Entries 3 to 6 are not called by the installer.
@@ -39,8 +39,8 @@ struct IUpdateState : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Entry4() = 0;
     virtual HRESULT STDMETHODCALLTYPE Entry5() = 0;
     virtual HRESULT STDMETHODCALLTYPE Entry6() = 0;
-    virtual HRESULT STDMETHODCALLTYPE SetUpdateState(LONG state) = 0;          // entry 7
-    virtual HRESULT STDMETHODCALLTYPE InitialInstallationComplete() = 0;       // entry 8
+    virtual HRESULT STDMETHODCALLTYPE SetUpdateState(LONG state) = 0;    // entry 7
+    virtual HRESULT STDMETHODCALLTYPE InitialInstallationComplete() = 0; // entry 8
 };
 
 inline constexpr LONG kUpdateNotInProgress = 0;
@@ -54,9 +54,9 @@ enum class UpdateNotice { Begun, Finished, Failed, InstallationComplete };
 enum class NoticeStep { Create, LookUp, Interface, StateCall };
 
 struct NoticeOutcome {
-    std::optional<NoticeStep> failed;  // nothing: the service was told
-    bool proxySecurityFailed = false;  // the notice went on without impersonation
-    HRESULT result = S_OK;             // the failed step's result
+    std::optional<NoticeStep> failed; // nothing: the service was told
+    bool proxySecurityFailed = false; // the notice went on without impersonation
+    HRESULT result = S_OK;            // the failed step's result
 };
 
 // Tells the "SystemInformation" component of the component manager. The

@@ -11,7 +11,7 @@ namespace ih::notify {
 
 namespace {
 
-constexpr REGSAM kMonitoringAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;  // 0x2001F
+constexpr REGSAM kMonitoringAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE; // 0x2001F
 
 // Failures to open the key or to delete the value change nothing for the installation.
 void ClearMonitoringFlag() {

@@ -36,8 +36,8 @@ constexpr NoticeMessages kBeginMessages = {
     L"Unable to get SystemInformation from ComponentManager - SystemInformation will not be informed of the update",
     L"Unable to get IUpdateState interface - SystemInformation will not be informed of the update",
     L"Error returned from IUpdateState::SetUpdateState(UPDATE_IN_PROGRESS)"};
-constexpr NoticeMessages kFinishedMessages = {kCreateEnd, kLookUpEnd, kInterfaceEnd,
-                                              L"Error returned from IUpdateState::SetUpdateState(UPDATE_NOT_IN_PROGRESS)"};
+constexpr NoticeMessages kFinishedMessages = {
+    kCreateEnd, kLookUpEnd, kInterfaceEnd, L"Error returned from IUpdateState::SetUpdateState(UPDATE_NOT_IN_PROGRESS)"};
 constexpr NoticeMessages kFailedMessages = {kCreateEnd, kLookUpEnd, kInterfaceEnd,
                                             L"Error returned from IUpdateState::SetUpdateState(UPDATE_FAILED)"};
 constexpr NoticeMessages kCompleteMessages = {kCreateEnd, kLookUpEnd, kInterfaceEnd,
@@ -81,8 +81,7 @@ UINT SetUpdateFailed(MSIHANDLE /*installation*/) {
     const ActionLog log;
     WriteUpdateStateValue(kStateIdle, UpdateStatusSubkey::MustExist);
     const HRESULT result = CWindowsSecurityCenter().SetOnAccessEnabled(false);
-    if (FAILED(result))
-        log.Write(L"Error returned from CWindowsSecurityCenter::SetOnAccessEnabled() was: %d", result);
+    if (FAILED(result)) log.Write(L"Error returned from CWindowsSecurityCenter::SetOnAccessEnabled() was: %d", result);
     Notify(log, UpdateNotice::Failed, kFailedMessages);
     return ERROR_SUCCESS;
 }

@@ -6,7 +6,7 @@ namespace ih::notify {
 
 namespace {
 
-constexpr REGSAM kUpdateStatusAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;  // 0x2001F
+constexpr REGSAM kUpdateStatusAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE; // 0x2001F
 
 } // namespace
 

@@ -17,8 +17,8 @@ constexpr CLSID kWbemLocatorClass = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x
 constexpr IID kWbemLocatorInterface = {0xDC12A687, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 constexpr DWORD kLocatorContext = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
 
-constexpr LONG kCreateOrUpdate = WBEM_FLAG_CREATE_OR_UPDATE;  // 0
-constexpr LONG kUpdateOnly = WBEM_FLAG_UPDATE_ONLY;           // 1
+constexpr LONG kCreateOrUpdate = WBEM_FLAG_CREATE_OR_UPDATE; // 0
+constexpr LONG kUpdateOnly = WBEM_FLAG_UPDATE_ONLY;          // 1
 constexpr HRESULT kNotFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
 
 HRESULT Connect(ComPtr<IWbemServices>& services) {

@@ -49,32 +49,33 @@ UINT RunStage(MSIHANDLE installation, const Stage& stage) {
 } // namespace
 
 UINT RunBeforeScripts(MSIHANDLE installation) {
-    return RunStage(installation,
-                    {L"RunPreLaunchScript", L"BeforeScript",
-                     {L"Error getting RunPreLaunchScript property in RunBeforeScripts",
-                      L"Empty string returned from GetProperty inside RunBeforeScripts. Fatal error"},
-                     ERROR_SUCCESS});
+    return RunStage(installation, {L"RunPreLaunchScript",
+                                   L"BeforeScript",
+                                   {L"Error getting RunPreLaunchScript property in RunBeforeScripts",
+                                    L"Empty string returned from GetProperty inside RunBeforeScripts. Fatal error"},
+                                   ERROR_SUCCESS});
 }
 
 UINT RunPreLaunchScripts(MSIHANDLE installation) {
-    return RunStage(installation,
-                    {kCustomActionData, L"PreLaunchScript",
-                     {L"Error getting CFGPath property in RunPreLaunchScripts",
-                      L"Empty string returned from GetProperty inside RunPreLaunchScripts. Fatal error"},
-                     ERROR_SUCCESS});
+    return RunStage(installation, {kCustomActionData,
+                                   L"PreLaunchScript",
+                                   {L"Error getting CFGPath property in RunPreLaunchScripts",
+                                    L"Empty string returned from GetProperty inside RunPreLaunchScripts. Fatal error"},
+                                   ERROR_SUCCESS});
 }
 
 UINT RunAfterScripts(MSIHANDLE installation) {
-    return RunStage(installation,
-                    {kCustomActionData, L"AfterScript",
-                     {L"Error getting CFGPath property in RunAfterScripts",
-                      L"Empty string returned from GetProperty inside RunAfterScripts. Fatal error"},
-                     ERROR_SUCCESS});
+    return RunStage(installation, {kCustomActionData,
+                                   L"AfterScript",
+                                   {L"Error getting CFGPath property in RunAfterScripts",
+                                    L"Empty string returned from GetProperty inside RunAfterScripts. Fatal error"},
+                                   ERROR_SUCCESS});
 }
 
 UINT RunErrorScripts(MSIHANDLE installation) {
     return RunStage(installation,
-                    {kCustomActionData, L"ErrorScript",
+                    {kCustomActionData,
+                     L"ErrorScript",
                      {L"Error getting CFGPath property in RunErrorScripts",
                       L"Empty string returned from GetProperty inside RunErrorScripts. Unable to run error script"},
                      ERROR_INSTALL_FAILURE});

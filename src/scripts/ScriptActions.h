@@ -9,9 +9,9 @@
 
 namespace ih::scripts {
 
-UINT RunBeforeScripts(MSIHANDLE installation);     // immediate: property RunPreLaunchScript
-UINT RunPreLaunchScripts(MSIHANDLE installation);  // deferred: CustomActionData
-UINT RunAfterScripts(MSIHANDLE installation);      // deferred: CustomActionData
-UINT RunErrorScripts(MSIHANDLE installation);      // deferred: CustomActionData
+UINT RunBeforeScripts(MSIHANDLE installation);    // immediate: property RunPreLaunchScript
+UINT RunPreLaunchScripts(MSIHANDLE installation); // deferred: CustomActionData
+UINT RunAfterScripts(MSIHANDLE installation);     // deferred: CustomActionData
+UINT RunErrorScripts(MSIHANDLE installation);     // deferred: CustomActionData
 
 } // namespace ih::scripts

@@ -33,8 +33,7 @@ bool ReadScriptList(std::wstring_view configFile, std::wstring_view section, std
                     std::vector<std::wstring>& list) {
     if (configFile.empty() || section.empty() || keyBase.empty()) return false;
     const std::wstring file(configFile), sectionName(section);
-    CollectScriptList([&](const std::wstring& key) { return ReadProfileValue(file, sectionName, key); }, keyBase,
-                      list);
+    CollectScriptList([&](const std::wstring& key) { return ReadProfileValue(file, sectionName, key); }, keyBase, list);
     return true;
 }
 

@@ -10,8 +10,8 @@ std::wstring ScriptKeyName(std::wstring_view keyBase, unsigned index) {
     return key;
 }
 
-void CollectScriptList(const std::function<std::wstring(const std::wstring& key)>& readValue,
-                       std::wstring_view keyBase, std::vector<std::wstring>& list) {
+void CollectScriptList(const std::function<std::wstring(const std::wstring& key)>& readValue, std::wstring_view keyBase,
+                       std::vector<std::wstring>& list) {
     for (unsigned index = 0;; ++index) {
         const std::wstring value = readValue(ScriptKeyName(keyBase, index));
         if (value.empty()) return;

@@ -18,8 +18,8 @@ std::wstring ScriptKeyName(std::wstring_view keyBase, unsigned index);
 
 // Appends the stage's lines, trimmed of spaces, reading each key through
 // `readValue` (which answers an empty text for a missing key).
-void CollectScriptList(const std::function<std::wstring(const std::wstring& key)>& readValue,
-                       std::wstring_view keyBase, std::vector<std::wstring>& list);
+void CollectScriptList(const std::function<std::wstring(const std::wstring& key)>& readValue, std::wstring_view keyBase,
+                       std::vector<std::wstring>& list);
 
 // Reads a stage's lines from `configFile` with the platform's private-profile
 // reader. A missing or unreadable file reads as an empty list. Returns false,

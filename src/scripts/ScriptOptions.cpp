@@ -75,12 +75,15 @@ ScriptOptions ParseScriptOptions(std::wstring_view line) {
     reader.SkipSpaces();
     options.runAlways = reader.TakeFlag(L"RunAlways");
     options.show = reader.TakeFlag(L"Show");
-    if (reader.TakeWord(L"NoneWait")) options.exitRule = kExitRuleIgnoreExitCode;
-    else if (reader.TakeWord(L"None")) options.exitRule = kExitRuleNoWait;
-    else if (!reader.At(L']')) options.exitRule = reader.TakeInteger();
+    if (reader.TakeWord(L"NoneWait"))
+        options.exitRule = kExitRuleIgnoreExitCode;
+    else if (reader.TakeWord(L"None"))
+        options.exitRule = kExitRuleNoWait;
+    else if (!reader.At(L']'))
+        options.exitRule = reader.TakeInteger();
 
     const std::size_t close = line.find(L']', 1 + reader.Position());
-    if (close == std::wstring_view::npos || close + 1 == line.size()) return options;  // the whole line
+    if (close == std::wstring_view::npos || close + 1 == line.size()) return options; // the whole line
     // The command is what follows the bracket that ends the options, even when
     // the same text also stands inside the options.
     options.command = std::wstring(line.substr(close + 1));

@@ -13,9 +13,9 @@
 namespace ih::scripts {
 
 // Start the script and do not wait for it.
-inline constexpr std::int32_t kExitRuleNoWait = 1048575;  // 0xFFFFF
+inline constexpr std::int32_t kExitRuleNoWait = 1048575; // 0xFFFFF
 // Wait for the script and ignore its exit code.
-inline constexpr std::int32_t kExitRuleIgnoreExitCode = 1048574;  // 0xFFFFE
+inline constexpr std::int32_t kExitRuleIgnoreExitCode = 1048574; // 0xFFFFE
 
 struct ScriptOptions {
     std::wstring command;

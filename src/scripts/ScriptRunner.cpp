@@ -17,7 +17,7 @@ bool RunScript(std::wstring_view line, std::wstring_view installPath, std::wstri
 
     if (!options.runAlways) {
         bool matches = false;
-        if (CheckScriptRecord(command, matches) && matches) return true;  // ran already in exactly this form
+        if (CheckScriptRecord(command, matches) && matches) return true; // ran already in exactly this form
     }
 
     // The usual "] command" of a configured line leaves leading spaces, which

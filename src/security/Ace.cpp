@@ -4,8 +4,8 @@ namespace ih::security {
 
 namespace {
 
-constexpr std::size_t kPlainHeaderLength = 8;    // type, flags, length, mask
-constexpr std::size_t kObjectHeaderLength = 12;  // and the presence word
+constexpr std::size_t kPlainHeaderLength = 8;   // type, flags, length, mask
+constexpr std::size_t kObjectHeaderLength = 12; // and the presence word
 constexpr std::uint32_t kObjectTypePresent = 0x1;
 constexpr std::uint32_t kInheritedObjectTypePresent = 0x2;
 
@@ -31,7 +31,8 @@ void Ace::AppendBinary(std::vector<std::uint8_t>& buffer) const {
     AppendLittleEndian(buffer, static_cast<std::uint32_t>(BinaryLength()), 2);
     AppendLittleEndian(buffer, accessMask, 4);
     if (isObject) {
-        AppendLittleEndian(buffer, (objectType ? kObjectTypePresent : 0) | (inheritedObjectType ? kInheritedObjectTypePresent : 0), 4);
+        AppendLittleEndian(
+            buffer, (objectType ? kObjectTypePresent : 0) | (inheritedObjectType ? kInheritedObjectTypePresent : 0), 4);
         if (objectType) buffer.insert(buffer.end(), objectType->begin(), objectType->end());
         if (inheritedObjectType) buffer.insert(buffer.end(), inheritedObjectType->begin(), inheritedObjectType->end());
     }

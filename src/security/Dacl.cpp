@@ -11,7 +11,7 @@ namespace ih::security {
 
 namespace {
 
-constexpr std::size_t kAceHeaderLength = 4;  // type, flags, 16-bit length
+constexpr std::size_t kAceHeaderLength = 4; // type, flags, 16-bit length
 constexpr std::size_t kPlainSidOffset = 8;
 constexpr std::size_t kObjectFlagsOffset = 8;
 constexpr std::size_t kObjectTypesOffset = 12;
@@ -54,7 +54,7 @@ Ace ReadAce(std::span<const std::uint8_t> entry) {
             sidOffset += 16;
         }
     }
-    ace.trustee = Sid::FromBinary(entry.subspan(sidOffset));  // E_INVALIDARG unless it fits
+    ace.trustee = Sid::FromBinary(entry.subspan(sidOffset)); // E_INVALIDARG unless it fits
     return ace;
 }
 
@@ -92,7 +92,8 @@ const std::vector<std::uint8_t>* Dacl::BinaryAcl() {
         size += ace.BinaryLength();
         objectEntries = objectEntries || ace.isObject;
     }
-    if (size > std::numeric_limits<std::uint16_t>::max() || entries_.size() > std::numeric_limits<std::uint16_t>::max()) {
+    if (size > std::numeric_limits<std::uint16_t>::max() ||
+        entries_.size() > std::numeric_limits<std::uint16_t>::max()) {
         throw SecurityError(kInvalidArgument, "the access list is larger than an ACL can hold");
     }
     SortCanonically(entries_);

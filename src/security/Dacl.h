@@ -13,12 +13,12 @@
 namespace ih::security {
 
 inline constexpr std::uint8_t kAclRevision = 2;
-inline constexpr std::uint8_t kAclRevisionWithObjectEntries = 4;  // ACL_REVISION_DS
+inline constexpr std::uint8_t kAclRevisionWithObjectEntries = 4; // ACL_REVISION_DS
 inline constexpr std::size_t kAclHeaderLength = 8;
 
 class Dacl {
 public:
-    Dacl() = default;  // empty, not null
+    Dacl() = default; // empty, not null
 
     // False, adding nothing, unless the Sid is valid. A null-marked list is
     // emptied and unmarked first.
@@ -29,7 +29,7 @@ public:
     void Clear() noexcept;
 
     bool IsNull() const noexcept { return null_; }
-    void MarkNull() noexcept;  // emptied and null-marked
+    void MarkNull() noexcept; // emptied and null-marked
 
     // The binary ACL, entries in canonical order; none for a null-marked list.
     // Revision 2, or 4 when an object entry is present; raises E_INVALIDARG

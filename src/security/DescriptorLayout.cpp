@@ -8,7 +8,7 @@ namespace ih::security {
 
 namespace {
 
-constexpr std::size_t kRelativeHeaderLength = 20;  // revision, sbz1, control, four offsets
+constexpr std::size_t kRelativeHeaderLength = 20; // revision, sbz1, control, four offsets
 
 bool SidFits(std::span<const std::uint8_t> bytes, std::uint32_t offset) noexcept {
     return offset == 0 || (offset < bytes.size() && Sid::IsValidBinarySid(bytes.subspan(offset)));
@@ -31,7 +31,8 @@ bool IsWholeSelfRelativeDescriptor(std::span<const std::uint8_t> bytes) noexcept
     const std::uint32_t group = ReadLittleEndian32(bytes.data() + 8);
     const std::uint32_t sacl = ReadLittleEndian32(bytes.data() + 12);
     const std::uint32_t dacl = ReadLittleEndian32(bytes.data() + 16);
-    return SidFits(bytes, owner) && SidFits(bytes, group) && ((control & kSeSaclPresent) == 0 || AclFits(bytes, sacl)) &&
+    return SidFits(bytes, owner) && SidFits(bytes, group) &&
+           ((control & kSeSaclPresent) == 0 || AclFits(bytes, sacl)) &&
            ((control & kSeDaclPresent) == 0 || AclFits(bytes, dacl));
 }
 

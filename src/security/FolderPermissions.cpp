@@ -17,9 +17,10 @@ namespace ih::security {
 
 namespace {
 
-constexpr std::uint8_t kInherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;  // 0x03
-constexpr std::uint32_t kReadWrite = GENERIC_READ | GENERIC_WRITE;              // 0xC0000000
-constexpr std::uint32_t kReadWriteDelete = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | FILE_DELETE_CHILD;  // 0xE0000040
+constexpr std::uint8_t kInherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE; // 0x03
+constexpr std::uint32_t kReadWrite = GENERIC_READ | GENERIC_WRITE;            // 0xC0000000
+constexpr std::uint32_t kReadWriteDelete =
+    GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | FILE_DELETE_CHILD; // 0xE0000040
 
 // The list replaces the object's own and the object stops inheriting.
 constexpr SECURITY_INFORMATION kProtectedList = DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION;

@@ -35,8 +35,8 @@ PermissionPlatform& SystemPermissions();
 // Why a target opened for its list is refused, from what its handle says:
 // 0 (not refused), kRefusedReparsePoint, or kRefusedLinkedFile (a file with
 // more than one name, which another name could have put there).
-inline constexpr DWORD kRefusedReparsePoint = ERROR_REPARSE_ATTRIBUTE_CONFLICT;  // 4391
-inline constexpr DWORD kRefusedLinkedFile = ERROR_TOO_MANY_LINKS;                // 1142
+inline constexpr DWORD kRefusedReparsePoint = ERROR_REPARSE_ATTRIBUTE_CONFLICT; // 4391
+inline constexpr DWORD kRefusedLinkedFile = ERROR_TOO_MANY_LINKS;               // 1142
 DWORD TargetRefusal(DWORD attributes, DWORD links) noexcept;
 
 } // namespace ih::security

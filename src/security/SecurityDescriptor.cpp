@@ -39,7 +39,8 @@ void SecurityDescriptor::AssignSelfRelative(std::span<const std::uint8_t> bytes)
     }
     std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
     const DWORD length = ::GetSecurityDescriptorLength(copy.data());
-    if (length == 0 || length > copy.size()) throw SecurityError(kInvalidArgument, "a descriptor's parts lie past its end");
+    if (length == 0 || length > copy.size())
+        throw SecurityError(kInvalidArgument, "a descriptor's parts lie past its end");
     copy.resize(length);
     selfRelative_ = std::move(copy);
     absolute_ = {};
@@ -61,7 +62,8 @@ void SecurityDescriptor::Assign(PSECURITY_DESCRIPTOR descriptor) {
             ThrowLastError("the descriptor's self-relative size cannot be learnt");
         }
         block = BufferOf(size);
-        if (!::MakeSelfRelativeSD(descriptor, block.data(), &size)) ThrowLastError("the descriptor cannot be made self-relative");
+        if (!::MakeSelfRelativeSD(descriptor, block.data(), &size))
+            ThrowLastError("the descriptor cannot be made self-relative");
     }
     selfRelative_ = std::move(block);
     absolute_ = {};
@@ -75,16 +77,17 @@ void SecurityDescriptor::MakeAbsolute() {
         throw SecurityError(kUnspecifiedFailure, "the descriptor's control word cannot be read");
     }
     DWORD descriptorSize = 0, daclSize = 0, saclSize = 0, ownerSize = 0, groupSize = 0;
-    if (::MakeAbsoluteSD(selfRelative_.data(), nullptr, &descriptorSize, nullptr, &daclSize, nullptr, &saclSize, nullptr,
-                         &ownerSize, nullptr, &groupSize) ||
+    if (::MakeAbsoluteSD(selfRelative_.data(), nullptr, &descriptorSize, nullptr, &daclSize, nullptr, &saclSize,
+                         nullptr, &ownerSize, nullptr, &groupSize) ||
         ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
         ThrowLastError("the descriptor's absolute sizes cannot be learnt");
     }
     AbsoluteParts parts{BufferOf(descriptorSize), BufferOf(daclSize), BufferOf(saclSize), BufferOf(ownerSize),
                         BufferOf(groupSize)};
     if (!::MakeAbsoluteSD(selfRelative_.data(), DataOrNull(parts.descriptor), &descriptorSize,
-                          static_cast<PACL>(DataOrNull(parts.dacl)), &daclSize, static_cast<PACL>(DataOrNull(parts.sacl)),
-                          &saclSize, DataOrNull(parts.owner), &ownerSize, DataOrNull(parts.group), &groupSize)) {
+                          static_cast<PACL>(DataOrNull(parts.dacl)), &daclSize,
+                          static_cast<PACL>(DataOrNull(parts.sacl)), &saclSize, DataOrNull(parts.owner), &ownerSize,
+                          DataOrNull(parts.group), &groupSize)) {
         ThrowLastError("the descriptor cannot be made absolute");
     }
     // The parts' heap blocks do not move with the vectors, so the descriptor's
@@ -101,7 +104,8 @@ void SecurityDescriptor::MakeSelfRelative() {
         throw SecurityError(kUnspecifiedFailure, "the descriptor's control word cannot be read");
     }
     DWORD size = 0;
-    if (::MakeSelfRelativeSD(absolute_.descriptor.data(), nullptr, &size) || ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    if (::MakeSelfRelativeSD(absolute_.descriptor.data(), nullptr, &size) ||
+        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
         ThrowLastError("the descriptor's self-relative size cannot be learnt");
     }
     std::vector<std::uint8_t> block = BufferOf(size);

@@ -39,7 +39,7 @@ public:
     bool IsSelfRelative() const noexcept { return !selfRelative_.empty(); }
     // For reading; null when empty.
     PSECURITY_DESCRIPTOR Descriptor() const noexcept;
-    DWORD Length() const noexcept;  // GetSecurityDescriptorLength; 0 when empty
+    DWORD Length() const noexcept; // GetSecurityDescriptorLength; 0 when empty
 
 private:
     struct AbsoluteParts {

@@ -8,8 +8,8 @@
 
 namespace ih::security {
 
-inline constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057u);  // E_INVALIDARG
-inline constexpr std::int32_t kUnspecifiedFailure = static_cast<std::int32_t>(0x80004005u);  // E_FAIL
+inline constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057u);    // E_INVALIDARG
+inline constexpr std::int32_t kUnspecifiedFailure = static_cast<std::int32_t>(0x80004005u); // E_FAIL
 
 class SecurityError : public std::runtime_error {
 public:

@@ -18,14 +18,14 @@ namespace ih::security {
 
 namespace {
 
-constexpr std::uint32_t kEveryoneServiceAccess = GENERIC_READ | SERVICE_START;  // 0x80000010
+constexpr std::uint32_t kEveryoneServiceAccess = GENERIC_READ | SERVICE_START; // 0x80000010
 // Query, start, stop, pause and control, but not reconfigure: a service's
 // GENERIC_WRITE includes SERVICE_CHANGE_CONFIG, with which any member of the
 // product's group could point a Local System service at another program.
-constexpr std::uint32_t kProductAdministratorServiceAccess = GENERIC_READ | GENERIC_EXECUTE;  // 0xA0000000
+constexpr std::uint32_t kProductAdministratorServiceAccess = GENERIC_READ | GENERIC_EXECUTE; // 0xA0000000
 constexpr std::uint32_t kAdministratorsServiceAccess =
-    GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | WRITE_DAC | DELETE;  // 0xE0050000
-constexpr std::uint32_t kLocalSystemServiceAccess = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE;  // 0xE0000000
+    GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | WRITE_DAC | DELETE;                            // 0xE0050000
+constexpr std::uint32_t kLocalSystemServiceAccess = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE; // 0xE0000000
 
 constexpr wchar_t kOleKey[] = L"SOFTWARE\\Microsoft\\OLE";
 constexpr wchar_t kDefaultLaunchPermission[] = L"DefaultLaunchPermission";
@@ -44,8 +44,7 @@ bool ReadDefaultLaunchPermission(SecurityDescriptor& descriptor) {
         type != REG_BINARY)
         return false;
     std::vector<std::uint8_t> bytes(size);
-    if (::RegQueryValueExW(ole.get(), kDefaultLaunchPermission, nullptr, &type, bytes.data(), &size) !=
-            ERROR_SUCCESS ||
+    if (::RegQueryValueExW(ole.get(), kDefaultLaunchPermission, nullptr, &type, bytes.data(), &size) != ERROR_SUCCESS ||
         type != REG_BINARY)
         return false;
     // The size the second query answered: a value that shrank in between is

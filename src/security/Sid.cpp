@@ -5,12 +5,11 @@
 
 #include <utility>
 
-
 namespace ih::security {
 
 namespace {
 
-constexpr std::size_t kHeaderLength = 8;  // revision, count, 6-byte authority
+constexpr std::size_t kHeaderLength = 8; // revision, count, 6-byte authority
 constexpr std::uint64_t kAuthorityLimit = std::uint64_t{1} << 48;
 
 struct WellKnownEntry {
@@ -29,7 +28,7 @@ constexpr WellKnownEntry WellKnownTableEntry(WellKnownSid which) noexcept {
     case WellKnownSid::Users: return {5, {32, 545}, 2};
     case WellKnownSid::PowerUsers: return {5, {32, 547}, 2};
     }
-    return {0, {0, 0}, 0};  // not a member of the table: refused as an invalid argument
+    return {0, {0, 0}, 0}; // not a member of the table: refused as an invalid argument
 }
 
 } // namespace
@@ -42,10 +41,10 @@ Sid Sid::FromAuthority(std::uint64_t authority, std::span<const std::uint32_t> s
     sid.bytes_.reserve(kHeaderLength + 4 * subAuthorities.size());
     sid.bytes_.push_back(kSidRevision);
     sid.bytes_.push_back(static_cast<std::uint8_t>(subAuthorities.size()));
-    for (int shift = 40; shift >= 0; shift -= 8) {  // the authority is big-endian
+    for (int shift = 40; shift >= 0; shift -= 8) { // the authority is big-endian
         sid.bytes_.push_back(static_cast<std::uint8_t>(authority >> shift));
     }
-    for (const std::uint32_t value : subAuthorities) {  // sub-authorities are little-endian
+    for (const std::uint32_t value : subAuthorities) { // sub-authorities are little-endian
         for (int shift = 0; shift < 32; shift += 8) sid.bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
     }
     sid.nameUse_ = kSidTypeUnknown;

@@ -13,20 +13,20 @@
 namespace ih::security {
 
 // SID_NAME_USE values the model itself gives.
-inline constexpr std::int32_t kSidTypeInvalid = 7;  // an empty Sid
-inline constexpr std::int32_t kSidTypeUnknown = 8;  // built from bytes or an authority
+inline constexpr std::int32_t kSidTypeInvalid = 7; // an empty Sid
+inline constexpr std::int32_t kSidTypeUnknown = 8; // built from bytes or an authority
 
-inline constexpr std::size_t kMaxSubAuthorities = 15;  // SID_MAX_SUB_AUTHORITIES
+inline constexpr std::size_t kMaxSubAuthorities = 15; // SID_MAX_SUB_AUTHORITIES
 inline constexpr std::uint8_t kSidRevision = 1;
 
 enum class WellKnownSid {
-    Everyone,            // S-1-1-0
-    InteractiveUsers,    // S-1-5-4
-    AuthenticatedUsers,  // S-1-5-11
-    LocalSystem,         // S-1-5-18
-    Administrators,      // S-1-5-32-544
-    Users,               // S-1-5-32-545
-    PowerUsers,          // S-1-5-32-547
+    Everyone,           // S-1-1-0
+    InteractiveUsers,   // S-1-5-4
+    AuthenticatedUsers, // S-1-5-11
+    LocalSystem,        // S-1-5-18
+    Administrators,     // S-1-5-32-544
+    Users,              // S-1-5-32-545
+    PowerUsers,         // S-1-5-32-547
 };
 
 // What an account look-up found out about an identifier.
@@ -39,7 +39,7 @@ struct SidAccount {
 
 class Sid {
 public:
-    Sid() = default;  // empty: no binary SID, name use 7
+    Sid() = default; // empty: no binary SID, name use 7
 
     // Identifier authority (48 bits) and 1 to 15 sub-authorities; anything
     // else raises E_INVALIDARG.
@@ -59,7 +59,7 @@ public:
 
     std::uint64_t Authority() const noexcept;
     std::uint8_t SubAuthorityCount() const noexcept;
-    std::uint32_t SubAuthority(std::size_t index) const;  // E_INVALIDARG past the end
+    std::uint32_t SubAuthority(std::size_t index) const; // E_INVALIDARG past the end
 
     // S-1-5-32-544 notation (authorities of 2^32 and more in hexadecimal, as
     // the platform writes them); empty for an empty Sid.

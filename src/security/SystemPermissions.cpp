@@ -34,21 +34,19 @@ public:
 
     DWORD SetFileDacl(const std::wstring& path, SECURITY_INFORMATION information,
                       const std::vector<std::uint8_t>& acl) override {
-        const UniqueFileHandle target(::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                    OPEN_EXISTING,
-                                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        const UniqueFileHandle target(::CreateFileW(
+            path.c_str(), READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!target) return ::GetLastError();
         BY_HANDLE_FILE_INFORMATION facts{};
         if (!::GetFileInformationByHandle(target.get(), &facts)) return ::GetLastError();
         if (const DWORD refusal = TargetRefusal(facts.dwFileAttributes, facts.nNumberOfLinks)) return refusal;
-        return ::SetSecurityInfo(target.get(), SE_FILE_OBJECT, information, nullptr, nullptr, AclPointer(acl),
-                                 nullptr);
+        return ::SetSecurityInfo(target.get(), SE_FILE_OBJECT, information, nullptr, nullptr, AclPointer(acl), nullptr);
     }
 
     DWORD SetServiceDacl(const std::wstring& service, SECURITY_INFORMATION information,
                          const std::vector<std::uint8_t>& acl) override {
-        std::wstring name = service;  // the platform takes a writable name
+        std::wstring name = service; // the platform takes a writable name
         return ::SetNamedSecurityInfoW(name.data(), SE_SERVICE, information, nullptr, nullptr, AclPointer(acl),
                                        nullptr);
     }

@@ -23,16 +23,16 @@ bool AlreadyExists(DWORD error) { return error == ERROR_SERVICE_EXISTS || error 
 
 // A failure whose last error is 0 must still read as a failure.
 std::int32_t FailureFromError(DWORD error) {
-    return error == ERROR_SUCCESS ? static_cast<std::int32_t>(E_FAIL) : HResultFromWin32(static_cast<std::int32_t>(error));
+    return error == ERROR_SUCCESS ? static_cast<std::int32_t>(E_FAIL)
+                                  : HResultFromWin32(static_cast<std::int32_t>(error));
 }
 
 DWORD CreateDriverService(SC_HANDLE manager, std::wstring_view name, const std::wstring& binaryPath) {
     const std::wstring serviceName(name);
-    const UniqueServiceHandle service(::CreateServiceW(manager, serviceName.c_str(), serviceName.c_str(),
-                                                       SERVICE_ALL_ACCESS, SERVICE_FILE_SYSTEM_DRIVER,
-                                                       SERVICE_SYSTEM_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
-                                                       std::wstring(kDriverLoadOrderGroup).c_str(), nullptr, nullptr,
-                                                       nullptr, nullptr));
+    const UniqueServiceHandle service(
+        ::CreateServiceW(manager, serviceName.c_str(), serviceName.c_str(), SERVICE_ALL_ACCESS,
+                         SERVICE_FILE_SYSTEM_DRIVER, SERVICE_SYSTEM_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
+                         std::wstring(kDriverLoadOrderGroup).c_str(), nullptr, nullptr, nullptr, nullptr));
     return service ? ERROR_SUCCESS : ::GetLastError();
 }
 
@@ -57,7 +57,8 @@ std::int32_t InstallAndLoadDrivers(std::wstring_view driverFolder, const ActionL
 
     wchar_t system[MAX_PATH] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, system))) {
-        log.WriteText(L"InstallAndLoadDrivers: Unable to get the path to the System Directory - unable to install driver files");
+        log.WriteText(
+            L"InstallAndLoadDrivers: Unable to get the path to the System Directory - unable to install driver files");
         return E_UNEXPECTED;
     }
     const std::wstring drivers = FolderWithBackslash(JoinPath(system, L"Drivers"));
@@ -106,7 +107,8 @@ UINT InstallUnsignedDrivers(MSIHANDLE installation) {
     std::int32_t position = 0;
     const std::wstring source = NextField(data.value, kFieldDelimiters, position);
     if (source.empty()) {
-        log.WriteText(L"InstallUnsignedDrivers custom action data was empty - cannot determine SOURCEDIR or INSTALLDIR");
+        log.WriteText(
+            L"InstallUnsignedDrivers custom action data was empty - cannot determine SOURCEDIR or INSTALLDIR");
         return ERROR_INSTALL_FAILURE;
     }
     const std::wstring version = NextField(data.value, kFieldDelimiters, position);

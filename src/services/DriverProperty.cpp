@@ -13,7 +13,8 @@
 namespace ih::services {
 
 namespace {
-constexpr std::wstring_view kSourceDirMessage = L"Error getting SOURCEDIR property inside SetDriverProperty custom action";
+constexpr std::wstring_view kSourceDirMessage =
+    L"Error getting SOURCEDIR property inside SetDriverProperty custom action";
 
 bool Is64BitArchitecture(std::wstring_view architecture) {
     return ChooseDriverSet(architecture, true).version != L"XP";
@@ -59,7 +60,7 @@ UINT SetDriverPropertyOn(MSIHANDLE installation, const ActionLog& log, const Dri
         SetInstallerProperty(installation, L"DRIVERVERSION", set.version);
     } else if (set.version == L"2K") {
         SetInstallerProperty(installation, L"DRIVERVERSION", set.version);
-        return ERROR_SUCCESS;  // Windows 2000 drivers carry no catalogue
+        return ERROR_SUCCESS; // Windows 2000 drivers carry no catalogue
     } else if (SetInstallerProperty(installation, L"DRIVERVERSION", set.version) != ERROR_SUCCESS) {
         return ERROR_INSTALL_FAILURE;
     }

@@ -15,8 +15,8 @@ namespace ih::services {
 // What the choice depends on. The action reads it from the machine; tests
 // give their own to reach the version branches.
 struct DriverPlatform {
-    std::wstring architecture;        // %PROCESSOR_ARCHITECTURE% as expanded
-    std::wstring nativeArchitecture;  // PROCESSOR_ARCHITEW6432 of a 32-bit process on a 64-bit machine, else empty
+    std::wstring architecture;       // %PROCESSOR_ARCHITECTURE% as expanded
+    std::wstring nativeArchitecture; // PROCESSOR_ARCHITEW6432 of a 32-bit process on a 64-bit machine, else empty
     bool xpOrLater = true;
 };
 

@@ -11,8 +11,8 @@ inline constexpr std::wstring_view kControlDriverFile = L"qmxonaccesscontrol.sys
 inline constexpr std::wstring_view kDriverCatalogue = L"qmx.cat";
 
 struct DriverSet {
-    std::wstring_view version;  // the published "DRIVERVERSION" value
-    std::wstring_view folder;   // joined to the source folder; empty for "2K"
+    std::wstring_view version; // the published "DRIVERVERSION" value
+    std::wstring_view folder;  // joined to the source folder; empty for "2K"
 };
 
 // Chooses by processor architecture (compared case-sensitively) and, for any

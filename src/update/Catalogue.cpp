@@ -10,13 +10,9 @@ namespace ih::update {
 
 namespace {
 
-char FoldedByte(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char FoldedByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::uint16_t Little16(const unsigned char* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
+std::uint16_t Little16(const unsigned char* bytes) { return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)); }
 
 std::uint32_t Little32(const unsigned char* bytes) {
     return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) | (std::uint32_t{bytes[2]} << 16) |
@@ -227,7 +223,7 @@ bool CompareCatalogues(const CatalogueList& installed, const CatalogueList& sour
         if (!engineFile) engineOnly = false;
         // Only a changed driver counts; a new one is looked at for the report alone.
         const bool driverFile = (previous || differences) && (ContainsMultibyte(upper, controlDriver, isLeadByte) ||
-                                                             ContainsMultibyte(upper, filterDriver, isLeadByte));
+                                                              ContainsMultibyte(upper, filterDriver, isLeadByte));
         if (previous && driverFile) driversChanged = true;
         if (differences)
             differences->push_back({previous ? CatalogueChange::Changed : CatalogueChange::Added, previous, &item,

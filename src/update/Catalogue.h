@@ -33,8 +33,8 @@ inline constexpr std::string_view kControlDriverName = "QMXONACCESSCONTROL.SYS";
 inline constexpr std::string_view kFilterDriverName = "QMXONACCESSFILTER.SYS";
 
 struct CatalogueEntry {
-    std::uint32_t fromNameBlock = 0;  // 1 for a name-block item, 0 for an entry record
-    std::string name;                 // up to its first zero byte, at most 520 bytes
+    std::uint32_t fromNameBlock = 0; // 1 for a name-block item, 0 for an entry record
+    std::string name;                // up to its first zero byte, at most 520 bytes
     std::uint32_t extra = 0;
     std::uint32_t stamp = 0;
 };
@@ -108,7 +108,7 @@ private:
     void Grow();
 
     Slots slots_;
-    std::vector<std::uint64_t> index_;  // 0: empty; else hash high half << 32 | item number + 1
+    std::vector<std::uint64_t> index_; // 0: empty; else hash high half << 32 | item number + 1
     std::size_t live_ = 0;
 };
 
@@ -144,18 +144,18 @@ std::wstring_view FullUpdateReason(std::int32_t parseResult);
 
 // How one item differs between the installed catalogue and the update's.
 enum class CatalogueChange {
-    Added,     // in the update only, by exact name: counts unless it is an engine file
-    Changed,   // in both with another stamp: counts unless it is an engine file
-    Removed,   // in the installed catalogue only: plays no part
-    Unstamped  // in the update with stamp 0: skipped, whatever it is
+    Added,    // in the update only, by exact name: counts unless it is an engine file
+    Changed,  // in both with another stamp: counts unless it is an engine file
+    Removed,  // in the installed catalogue only: plays no part
+    Unstamped // in the update with stamp 0: skipped, whatever it is
 };
 
 struct CatalogueDifference {
     CatalogueChange change;
-    const CatalogueEntry* installed;  // null when added or unstamped without an installed item
-    const CatalogueEntry* source;     // null when removed
-    bool engineFile;  // the name is an engine file's (Added, Changed)
-    bool driverFile;  // the upper-cased name holds a driver name (Added, Changed); only Changed counts
+    const CatalogueEntry* installed; // null when added or unstamped without an installed item
+    const CatalogueEntry* source;    // null when removed
+    bool engineFile;                 // the name is an engine file's (Added, Changed)
+    bool driverFile;                 // the upper-cased name holds a driver name (Added, Changed); only Changed counts
 };
 
 // True when every item of `source` with a non-zero stamp that is new or

@@ -35,7 +35,8 @@ public:
 private:
     bool Refill() {
         DWORD read = 0;
-        if (ended_ || !::ReadFile(file_, buffer_.data(), static_cast<DWORD>(buffer_.size()), &read, nullptr) || read == 0) {
+        if (ended_ || !::ReadFile(file_, buffer_.data(), static_cast<DWORD>(buffer_.size()), &read, nullptr) ||
+            read == 0) {
             ended_ = true;
             return false;
         }

@@ -10,7 +10,7 @@ namespace ih::update {
 
 namespace {
 
-constexpr DWORD kPathCapacity = 260;          // characters, terminator included
+constexpr DWORD kPathCapacity = 260; // characters, terminator included
 constexpr DWORD kDescriptionValueCapacity = 1024;
 constexpr DWORD kInstalledStatuses[] = {16, 32};
 
@@ -48,7 +48,7 @@ bool IsClassicProductInstalled(std::wstring& folder) {
     // The record outlived its product: remove it without a word.
     record.reset();
     RegistryKey parent;
-    constexpr REGSAM kParentAccess = 0x2001F;  // read, create subkey, set value
+    constexpr REGSAM kParentAccess = 0x2001F; // read, create subkey, set value
     if (OpenRegistryKey(parent, HKEY_LOCAL_MACHINE, kClassicProductParentKey, kParentAccess) == ERROR_SUCCESS)
         DeleteKeyTree(parent.get(), kClassicProductSubkey);
     return false;
@@ -67,8 +67,8 @@ std::vector<std::wstring> ReadClassicWindowTitles() {
     return SelectClassicWindowTitles([&description](std::wstring_view key) {
         const std::wstring name(key);
         wchar_t value[kDescriptionValueCapacity] = {};
-        const DWORD length = ::GetPrivateProfileStringW(L"PACKAGE", name.c_str(), L"", value,
-                                                        kDescriptionValueCapacity, description.c_str());
+        const DWORD length = ::GetPrivateProfileStringW(L"PACKAGE", name.c_str(), L"", value, kDescriptionValueCapacity,
+                                                        description.c_str());
         return std::wstring(value, length);
     });
 }

@@ -68,7 +68,7 @@ std::int32_t ReleaseEngine(std::wstring_view folder, const ActionLog& log) {
     ForEachEngineLibrary(folder, [&deleteResult](const std::wstring& path) {
         if (::DeleteFileW(path.c_str())) return true;
         const DWORD error = ::GetLastError();
-        if (error == ERROR_ACCESS_DENIED) return true;  // still loaded somewhere: left for the next update
+        if (error == ERROR_ACCESS_DENIED) return true; // still loaded somewhere: left for the next update
         deleteResult = error;
         return false;
     });
@@ -117,22 +117,22 @@ DWORD WaitForEngineClients(std::wstring_view base) {
     const EngineNames& names = Engine().Names();
     RegistryKey clients;
     if (OpenRegistryKey(clients, HKEY_LOCAL_MACHINE, kEngineClientsKey, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
-        return ERROR_SUCCESS;  // no clients
+        return ERROR_SUCCESS; // no clients
 
     for (DWORD index = 0;; ++index) {
         wchar_t client[kClientNameCapacity] = {};
         DWORD length = kClientNameCapacity;
-        if (::RegEnumKeyExW(clients.get(), index, client, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+        if (::RegEnumKeyExW(clients.get(), index, client, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         const std::wstring_view clientName(client, length);
         // A client without its presence event is not running.
         if (!EventExists(names.presenceBase + std::wstring(clientName))) continue;
-        const UniqueHandle event(::OpenEventW(SYNCHRONIZE, FALSE, (std::wstring(base) + std::wstring(clientName)).c_str()));
+        const UniqueHandle event(
+            ::OpenEventW(SYNCHRONIZE, FALSE, (std::wstring(base) + std::wstring(clientName)).c_str()));
         if (!event) continue;
         const DWORD outcome = ActiveClock().Wait(event.get(), kEngineWaitTimeout);
         if (outcome == WAIT_FAILED) return ::GetLastError();
-        if (outcome != WAIT_OBJECT_0) return outcome;  // 258 on time-out, 128 abandoned
+        if (outcome != WAIT_OBJECT_0) return outcome; // 258 on time-out, 128 abandoned
     }
     return ERROR_SUCCESS;
 }

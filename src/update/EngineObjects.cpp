@@ -36,8 +36,6 @@ EngineObjects& Engine() {
     return *instance;
 }
 
-void DestroyEngineObjects() noexcept {
-    instance.reset();
-}
+void DestroyEngineObjects() noexcept { instance.reset(); }
 
 } // namespace ih::update

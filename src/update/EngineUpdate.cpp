@@ -49,7 +49,7 @@ UINT UpdateQMXI(MSIHANDLE installation) {
         }
         if (!::CopyFileW(source.c_str(), numbered.c_str(), FALSE)) {
             const std::int32_t copyError = HResultFromWin32(static_cast<std::int32_t>(::GetLastError()));
-            ::DeleteFileW(numbered.c_str());  // the empty placeholder is no engine
+            ::DeleteFileW(numbered.c_str()); // the empty placeholder is no engine
             log.Write(L"Error copying renamed QMXI file: %d. Fatal error", copyError);
             return ERROR_INSTALL_FAILURE;
         }

@@ -42,7 +42,7 @@ UINT UpdateQmxAdapterDll(MSIHANDLE /*installation*/) {
             const std::wstring subkey(kAdapterSubkey);
             ::RegDeleteKeyW(adapters.get(), subkey.c_str());
         }
-    }  // the key is not held through the pause
+    } // the key is not held through the pause
     ActiveClock().Sleep(kAdapterReleasePause);
     return ERROR_SUCCESS;
 }

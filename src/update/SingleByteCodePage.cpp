@@ -5,8 +5,6 @@
 
 namespace ih::update {
 
-bool SystemLeadByte(unsigned char) {
-    return false;
-}
+bool SystemLeadByte(unsigned char) { return false; }
 
 } // namespace ih::update

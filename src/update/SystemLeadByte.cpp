@@ -4,8 +4,6 @@
 
 namespace ih::update {
 
-bool SystemLeadByte(unsigned char byte) {
-    return ::IsDBCSLeadByte(byte) != FALSE;
-}
+bool SystemLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 } // namespace ih::update

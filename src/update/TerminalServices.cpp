@@ -11,8 +11,8 @@ namespace ih::update {
 
 namespace {
 
-constexpr DWORD kTerminalServicesSuites = VER_SUITE_TERMINAL | VER_SUITE_SINGLEUSERTS;  // 0x110
-constexpr BYTE kAnyOfTheBits = VER_OR;                                                  // 7
+constexpr DWORD kTerminalServicesSuites = VER_SUITE_TERMINAL | VER_SUITE_SINGLEUSERTS; // 0x110
+constexpr BYTE kAnyOfTheBits = VER_OR;                                                 // 7
 
 using VerSetConditionMaskFunction = ULONGLONG(WINAPI*)(ULONGLONG, DWORD, BYTE);
 using VerifyVersionInfoAFunction = BOOL(WINAPI*)(OSVERSIONINFOEXA*, DWORD, DWORDLONG);

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(entry.fromNameBlock == 0 || (entry.extra == 0 && entry.stamp == 0));
         std::string key = entry.name;
         for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        Require(folded.insert(key).second);  // unique ignoring ASCII case
+        Require(folded.insert(key).second); // unique ignoring ASCII case
         Require(list.FindExact(entry.name) == &entry);
         IsEngineFile(entry.name, ShiftJisLeadByte);
     }
@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const LeadBytePredicate isLead : {SingleByte, ShiftJisLeadByte}) {
         bool driversChanged = false;
         std::vector<CatalogueDifference> differences;
-        Require(CompareCatalogues(list, list, kControlDriverName, kFilterDriverName, driversChanged, isLead,
-                                  &differences));
+        Require(
+            CompareCatalogues(list, list, kControlDriverName, kFilterDriverName, driversChanged, isLead, &differences));
         Require(!driversChanged && differences.empty());
         const CatalogueList none;
         const bool engineOnly =

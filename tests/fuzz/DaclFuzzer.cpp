@@ -26,7 +26,8 @@ bool SameEntries(const Dacl& left, const Dacl& right) {
         const Ace& a = left.Entries()[i];
         const Ace& b = right.Entries()[i];
         if (!(a.trustee == b.trustee) || a.accessMask != b.accessMask || a.flags != b.flags || a.allowed != b.allowed ||
-            a.isObject != b.isObject || a.objectType != b.objectType || a.inheritedObjectType != b.inheritedObjectType) {
+            a.isObject != b.isObject || a.objectType != b.objectType ||
+            a.inheritedObjectType != b.inheritedObjectType) {
             return false;
         }
     }
@@ -37,7 +38,7 @@ bool SameEntries(const Dacl& left, const Dacl& right) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
-    IsWholeSelfRelativeDescriptor(bytes);  // the descriptor check reads the same kind of lying offsets
+    IsWholeSelfRelativeDescriptor(bytes); // the descriptor check reads the same kind of lying offsets
     Dacl dacl;
     try {
         dacl.LoadFromBinary(bytes);
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(dacl.Count() == 0);
         return 0;
     }
-    Require(dacl.Count() <= size / 16);  // the smallest kept entry is 16 bytes
+    Require(dacl.Count() <= size / 16); // the smallest kept entry is 16 bytes
     const std::vector<std::uint8_t> rebuilt = *dacl.BinaryAcl();
     std::size_t expectedSize = kAclHeaderLength;
     for (const Ace& ace : dacl.Entries()) expectedSize += ace.BinaryLength();

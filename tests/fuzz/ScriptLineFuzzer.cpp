@@ -26,10 +26,10 @@ std::wstring WideText(const std::uint8_t* data, std::size_t size) {
 void CheckLine(const std::wstring& line) {
     const ih::scripts::ScriptOptions options = ih::scripts::ParseScriptOptions(line);
     Require(options.command.size() <= line.size());
-    Require(line.find(options.command) != std::wstring::npos);  // the command is part of the line
+    Require(line.find(options.command) != std::wstring::npos); // the command is part of the line
 
-    const std::wstring command = ih::scripts::SubstitutePlaceholders(options.command, L"C:\\Install", L"%ScriptPath%",
-                                                                     L"6.1");
+    const std::wstring command =
+        ih::scripts::SubstitutePlaceholders(options.command, L"C:\\Install", L"%ScriptPath%", L"6.1");
     std::wstring path, name;
     if (ih::scripts::SplitCommandLine(command, path, name)) {
         Require(path.size() <= command.size());

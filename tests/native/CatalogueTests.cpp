@@ -61,7 +61,9 @@ TEST(CatalogueParse, LaterNameReplacesAnEarlierOneDifferingInCase) {
 
 TEST(CatalogueList, KeepsOrderAndUniquenessAcrossManyReplacements) {
     CatalogueList list;
-    const auto name = [](int i, bool upper) { return std::string(upper ? "DATA\\PART" : "data\\part") + std::to_string(i); };
+    const auto name = [](int i, bool upper) {
+        return std::string(upper ? "DATA\\PART" : "data\\part") + std::to_string(i);
+    };
     for (int i = 0; i < 10000; ++i) list.Append({0, name(i, false), 0, static_cast<std::uint32_t>(i)});
     for (int i = 0; i < 10000; i += 2) list.Append({0, name(i, true), 1, static_cast<std::uint32_t>(i)});
     EXPECT_EQ(list.size(), 10000u);
@@ -132,7 +134,8 @@ std::ostream& operator<<(std::ostream& out, const Decision& d) {
     return out << "{engineOnly " << d.engineOnly << ", driversChanged " << d.driversChanged << "}";
 }
 
-Decision Compare(const CatalogueBuilder& installed, const CatalogueBuilder& update, LeadBytePredicate isLead = SingleByte) {
+Decision Compare(const CatalogueBuilder& installed, const CatalogueBuilder& update,
+                 LeadBytePredicate isLead = SingleByte) {
     CatalogueList installedList, updateList;
     const std::string installedBytes = installed.Bytes(), updateBytes = update.Bytes();
     MemoryCatalogueSource a(installedBytes), b(updateBytes);
@@ -181,26 +184,41 @@ TEST(CatalogueCompare, DecidesEngineOnlyAndDriverChanges) {
         {"empty update", Installed(), CatalogueBuilder(), {true, false}},
         {"engine data stamp changed", Installed(), Installed().Entry("A.IDE", 5), {true, false}},
         {"engine library in any case", Installed(), Installed().Entry("qmxi.DLL", 14), {true, false}},
-        {"new engine data files", Installed(),
-         Installed().Entry("x.vdb", 1).Entry("VDL.DAT", 1).Entry("zorl.dll", 1).Entry("kmtq.DLL", 1), {true, false}},
-        {"name case differs: a new file, still engine", CatalogueBuilder().Entry("a.ide", 4),
-         CatalogueBuilder().Entry("A.IDE", 5), {true, false}},
+        {"new engine data files",
+         Installed(),
+         Installed().Entry("x.vdb", 1).Entry("VDL.DAT", 1).Entry("zorl.dll", 1).Entry("kmtq.DLL", 1),
+         {true, false}},
+        {"name case differs: a new file, still engine",
+         CatalogueBuilder().Entry("a.ide", 4),
+         CatalogueBuilder().Entry("A.IDE", 5),
+         {true, false}},
         {"program changed", Installed(), Installed().Entry("QMX.exe", 99), {false, false}},
         {"new program file", Installed(), Installed().Entry("New.exe", 1), {false, false}},
         {"control driver changed", Installed(), Installed().Entry("Drivers\\QMXONACCESSCONTROL.SYS", 1), {false, true}},
-        {"filter driver changed, lower case path", CatalogueBuilder().Entry("c:\\drivers\\qmxonaccessfilter.sys", 1),
-         CatalogueBuilder().Entry("c:\\drivers\\qmxonaccessfilter.sys", 2), {false, true}},
-        {"new driver file never counts as a driver change", Installed(),
-         Installed().Entry("QMXONACCESSFILTER.SYS", 1), {false, false}},
-        {"stamp 0 is ignored whatever the name", Installed(),
+        {"filter driver changed, lower case path",
+         CatalogueBuilder().Entry("c:\\drivers\\qmxonaccessfilter.sys", 1),
+         CatalogueBuilder().Entry("c:\\drivers\\qmxonaccessfilter.sys", 2),
+         {false, true}},
+        {"new driver file never counts as a driver change",
+         Installed(),
+         Installed().Entry("QMXONACCESSFILTER.SYS", 1),
+         {false, false}},
+        {"stamp 0 is ignored whatever the name",
+         Installed(),
          Installed().Entry("QMX.exe", 0).Entry("Drivers\\QMXONACCESSCONTROL.SYS", 0).Entry("New.exe", 0),
          {true, false}},
-        {"name-block items have stamp 0", CatalogueBuilder(), CatalogueBuilder({"QMX.exe", "QMXONACCESSFILTER.SYS"}),
+        {"name-block items have stamp 0",
+         CatalogueBuilder(),
+         CatalogueBuilder({"QMX.exe", "QMXONACCESSFILTER.SYS"}),
          {true, false}},
-        {"installed files missing from the update play no part", Installed().Entry("Gone.exe", 1), Installed(),
+        {"installed files missing from the update play no part",
+         Installed().Entry("Gone.exe", 1),
+         Installed(),
          {true, false}},
-        {"driver and engine changed", Installed(),
-         Installed().Entry("QMXI.dll", 1).Entry("Drivers\\QMXONACCESSCONTROL.SYS", 1), {false, true}},
+        {"driver and engine changed",
+         Installed(),
+         Installed().Entry("QMXI.dll", 1).Entry("Drivers\\QMXONACCESSCONTROL.SYS", 1),
+         {false, true}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -236,13 +254,13 @@ TEST(CatalogueCompare, ReportsEachDifferenceWithItsReason) {
 
     struct Expected {
         CatalogueChange change;
-        const char* installedName;  // null when there is no installed item
-        const char* updateName;     // null when removed
+        const char* installedName; // null when there is no installed item
+        const char* updateName;    // null when removed
         bool engineFile, driverFile;
     } const expected[] = {
         {CatalogueChange::Changed, "QMXI.dll", "QMXI.dll", true, false},
         {CatalogueChange::Changed, "Drivers\\QMXONACCESSCONTROL.SYS", "Drivers\\QMXONACCESSCONTROL.SYS", false, true},
-        {CatalogueChange::Added, nullptr, "A.IDE", true, false},  // letter case counts
+        {CatalogueChange::Added, nullptr, "A.IDE", true, false}, // letter case counts
         {CatalogueChange::Added, nullptr, "QMXONACCESSFILTER.SYS", false, true},
         {CatalogueChange::Unstamped, nullptr, "Unstamped.exe", false, false},
         {CatalogueChange::Removed, "a.ide", nullptr, false, false},
@@ -282,10 +300,13 @@ TEST(CatalogueCompare, EngineFileMarksInAnyCase) {
         std::string_view name;
         bool engine;
     } const cases[] = {
-        {"QMXI.dll", true}, {"qmxi.DLL", true},      {"bin\\ZORL.dll", true}, {"KmTq.Dll", true},
-        {"VDL.DAT", true},  {"daily.vdb", true},     {"A.IDE", true},         {"x.ide.bak", true},
-        {"QMXI.dl", false}, {"QMX.exe", false},      {"VDLDAT", false},       {"", false},
-        {"ide", false},     {"QMXONACCESSFILTER.SYS", false},
+        {"QMXI.dll", true},      {"qmxi.DLL", true},
+        {"bin\\ZORL.dll", true}, {"KmTq.Dll", true},
+        {"VDL.DAT", true},       {"daily.vdb", true},
+        {"A.IDE", true},         {"x.ide.bak", true},
+        {"QMXI.dl", false},      {"QMX.exe", false},
+        {"VDLDAT", false},       {"", false},
+        {"ide", false},          {"QMXONACCESSFILTER.SYS", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsEngineFile(c.name, SingleByte), c.engine) << c.name;
 }
@@ -296,9 +317,19 @@ TEST(MultibyteText, UpperCasingLeavesDoubleByteCharactersAlone) {
     } const cases[] = {
         {"qmxi.dll", "QMXI.DLL", "QMXI.DLL"},
         // 0x82 0x61 is one character in Shift-JIS; its trail byte is 'a'.
-        {"\x82" "a.ide", "\x82" "A.IDE", "\x82" "a.IDE"},
-        {"x\x82", "X\x82", "X\x82"},         // a lead byte at the end stands alone
-        {"\xE0" "bc", "\xE0" "BC", "\xE0" "bC"},
+        {"\x82"
+         "a.ide",
+         "\x82"
+         "A.IDE",
+         "\x82"
+         "a.IDE"},
+        {"x\x82", "X\x82", "X\x82"}, // a lead byte at the end stands alone
+        {"\xE0"
+         "bc",
+         "\xE0"
+         "BC",
+         "\xE0"
+         "bC"},
         {"\x82", "\x82", "\x82"},
     };
     for (const auto& c : cases) {
@@ -312,13 +343,17 @@ TEST(MultibyteText, MatchesStartOnlyAtCharacterBoundaries) {
     EXPECT_TRUE(ContainsMultibyte("\x81QMXI.DLL", "QMXI.DLL", SingleByte));
     EXPECT_FALSE(ContainsMultibyte("\x81QMXI.DLL", "QMXI.DLL", ShiftJisLeadByte));
     EXPECT_TRUE(ContainsMultibyte("\x81QQMXI.DLL", "QMXI.DLL", ShiftJisLeadByte));
-    EXPECT_TRUE(ContainsMultibyte("\x81\x82" ".VDB", ".VDB", ShiftJisLeadByte));
+    EXPECT_TRUE(ContainsMultibyte("\x81\x82"
+                                  ".VDB",
+                                  ".VDB", ShiftJisLeadByte));
     EXPECT_FALSE(ContainsMultibyte(".VD", ".VDB", ShiftJisLeadByte));
     EXPECT_TRUE(ContainsMultibyte("abc", "", ShiftJisLeadByte));
 
     EXPECT_FALSE(IsEngineFile("\x81qmxi.dll", ShiftJisLeadByte)) << "the q is part of a double-byte character";
     EXPECT_TRUE(IsEngineFile("\x81qmxi.dll", SingleByte));
-    EXPECT_TRUE(IsEngineFile("\x93\xFA" "data.vdb", ShiftJisLeadByte));
+    EXPECT_TRUE(IsEngineFile("\x93\xFA"
+                             "data.vdb",
+                             ShiftJisLeadByte));
 
     // A driver name hidden behind a lead byte is not a driver change in that code page.
     const CatalogueBuilder installed = CatalogueBuilder().Entry("\x81qmxonaccesscontrol.sys", 1);

@@ -18,7 +18,8 @@ using ih::crypto::kFileChecksumKey;
 KxmaaContext Fed(std::string_view bytes, const std::uint8_t* key = kFileChecksumKey) {
     KxmaaContext context;
     kxmaa_init(&context, key);
-    kxmaa_buffer(&context, reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
+    kxmaa_buffer(&context, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                 static_cast<std::uint32_t>(bytes.size()));
     return context;
 }
 
@@ -81,7 +82,7 @@ TEST(Checksum, BufferEqualsByteAtATimeAndTheByteWiseForm) {
 
         KxmaaContext buffered, bytewise;
         ih::reference::Checksum reference;
-        std::memset(&buffered, 0, sizeof buffered);  // the unused chain, so whole contexts compare
+        std::memset(&buffered, 0, sizeof buffered); // the unused chain, so whole contexts compare
         std::memset(&bytewise, 0, sizeof bytewise);
         kxmaa_init(&buffered, key);
         kxmaa_init(&bytewise, key);
@@ -141,15 +142,16 @@ TEST(Checksum, NinthByteLandsInByteZeroAndIsEncipheredAtTheEnd) {
 
     KxaContext expected = context.cipher;
     kxa_crypt(&expected, 0);
-    EXPECT_EQ(kxmaa_finalise32(&context),
-              expected.block[4] | expected.block[5] << 8 | expected.block[6] << 16 | std::uint32_t{expected.block[7]} << 24);
+    EXPECT_EQ(kxmaa_finalise32(&context), expected.block[4] | expected.block[5] << 8 | expected.block[6] << 16 |
+                                              std::uint32_t{expected.block[7]} << 24);
     EXPECT_EQ(context.pending, 1) << "finalising leaves pending as it was";
     const std::uint32_t second = kxmaa_finalise32(&context);
     EXPECT_NE(second, Checksum(eight + "\x5A")) << "a second finalisation enciphers again";
 }
 
 TEST(Checksum, TrailingZerosCountOnlyAcrossAGroupBoundary) {
-    const std::string base = "script!!" "abc";  // 11 bytes: a partial second group
+    const std::string base = "script!!"
+                             "abc"; // 11 bytes: a partial second group
     EXPECT_EQ(Checksum(base), Checksum(base + std::string(3, '\0')));
     EXPECT_EQ(Checksum(base), Checksum(base + std::string(5, '\0'))) << "16 bytes: completes the group with zeros";
     EXPECT_NE(Checksum(base), Checksum(base + std::string(6, '\0'))) << "17 bytes: a third group";

@@ -130,7 +130,7 @@ TEST(Cipher, ChainedMessagesRoundTripForManyKeys) {
         const Block key = RandomBlock(random);
         std::vector<Block> message(1 + random() % 16);
         for (auto& block : message) block = RandomBlock(random);
-        message.push_back(message.front());  // a repeated block must not encipher alike
+        message.push_back(message.front()); // a repeated block must not encipher alike
 
         KxaContext context;
         kxa_init(&context, key.data());
@@ -138,7 +138,7 @@ TEST(Cipher, ChainedMessagesRoundTripForManyKeys) {
         for (auto& block : sealed) kxa_cbcenc(&context, block.data());
         ASSERT_NE(sealed.front(), sealed.back());
 
-        kxa_cbcdec(&context, nullptr);  // back to a zero chain without rekeying
+        kxa_cbcdec(&context, nullptr); // back to a zero chain without rekeying
         std::vector<Block> opened = sealed;
         for (auto& block : opened) kxa_cbcdec(&context, block.data());
         ASSERT_EQ(opened, message) << "case " << n;
@@ -174,8 +174,6 @@ TEST(Cipher, SanitiseZeroesExactlyTheContext) {
     for (int i = 0; i < 8; ++i) EXPECT_EQ(guarded.before[i] & guarded.after[i], 0x5C) << "neighbours untouched";
 }
 
-TEST(Cipher, HeaderServesCCallers) {
-    EXPECT_EQ(KxaUsableFromC(), 1);
-}
+TEST(Cipher, HeaderServesCCallers) { EXPECT_EQ(KxaUsableFromC(), 1); }
 
 } // namespace

@@ -21,8 +21,13 @@ Bytes SidBytes(WellKnownSid which) {
 // A plain entry written out by hand from the published layout.
 Bytes PlainAce(std::uint8_t type, std::uint8_t flags, std::uint32_t mask, const Bytes& sid) {
     const auto length = static_cast<std::uint16_t>(8 + sid.size());
-    Bytes ace{type, flags, static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-              static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8), static_cast<std::uint8_t>(mask >> 16),
+    Bytes ace{type,
+              flags,
+              static_cast<std::uint8_t>(length),
+              static_cast<std::uint8_t>(length >> 8),
+              static_cast<std::uint8_t>(mask),
+              static_cast<std::uint8_t>(mask >> 8),
+              static_cast<std::uint8_t>(mask >> 16),
               static_cast<std::uint8_t>(mask >> 24)};
     ace.insert(ace.end(), sid.begin(), sid.end());
     return ace;
@@ -31,8 +36,14 @@ Bytes PlainAce(std::uint8_t type, std::uint8_t flags, std::uint32_t mask, const 
 Bytes AclOf(std::uint8_t revision, const std::vector<Bytes>& aces) {
     std::size_t size = 8;
     for (const Bytes& ace : aces) size += ace.size();
-    Bytes acl{revision, 0, static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
-              static_cast<std::uint8_t>(aces.size()), 0, 0, 0};
+    Bytes acl{revision,
+              0,
+              static_cast<std::uint8_t>(size),
+              static_cast<std::uint8_t>(size >> 8),
+              static_cast<std::uint8_t>(aces.size()),
+              0,
+              0,
+              0};
     for (const Bytes& ace : aces) acl.insert(acl.end(), ace.begin(), ace.end());
     return acl;
 }
@@ -43,7 +54,7 @@ Ace Entry(WellKnownSid who, bool allowed, std::uint8_t flags, bool object = fals
     ace.allowed = allowed;
     ace.flags = flags;
     ace.isObject = object;
-    ace.accessMask = static_cast<std::uint32_t>(who);  // tells the entries apart
+    ace.accessMask = static_cast<std::uint32_t>(who); // tells the entries apart
     return ace;
 }
 
@@ -60,8 +71,8 @@ TEST(Dacl, AllowedEntriesAreWrittenByteForByteInTheOrderAdded) {
     EXPECT_TRUE(dacl.AddAllowed(Sid::FromWellKnown(WellKnownSid::LocalSystem), 0x80000000, 0));
     EXPECT_TRUE(dacl.AddAllowed(Sid::FromWellKnown(WellKnownSid::Everyone), 0xE0000040, 0x03));
     EXPECT_EQ(*dacl.BinaryAcl(), AclOf(2, {PlainAce(0, 0x03, 0x10000000, SidBytes(WellKnownSid::Administrators)),
-                                            PlainAce(0, 0, 0x80000000, SidBytes(WellKnownSid::LocalSystem)),
-                                            PlainAce(0, 0x03, 0xE0000040, SidBytes(WellKnownSid::Everyone))}));
+                                           PlainAce(0, 0, 0x80000000, SidBytes(WellKnownSid::LocalSystem)),
+                                           PlainAce(0, 0x03, 0xE0000040, SidBytes(WellKnownSid::Everyone))}));
 }
 
 TEST(Dacl, InvalidSidAddsNothingAndEntriesDropTheNullMarker) {
@@ -72,7 +83,7 @@ TEST(Dacl, InvalidSidAddsNothingAndEntriesDropTheNullMarker) {
     EXPECT_TRUE(dacl.IsNull());
     EXPECT_EQ(dacl.BinaryAcl(), nullptr);
     EXPECT_FALSE(dacl.AddAllowed(Sid(), 1, 0));
-    EXPECT_TRUE(dacl.IsNull());  // a failed addition leaves the marker
+    EXPECT_TRUE(dacl.IsNull()); // a failed addition leaves the marker
     EXPECT_TRUE(dacl.AddAllowed(Sid::FromWellKnown(WellKnownSid::Users), 1, 0));
     EXPECT_FALSE(dacl.IsNull());
     EXPECT_EQ(*dacl.BinaryAcl(), AclOf(2, {PlainAce(0, 0, 1, SidBytes(WellKnownSid::Users))}));
@@ -90,12 +101,13 @@ TEST(Dacl, AddingAfterBuildingDropsTheCachedAcl) {
 
 TEST(Dacl, LoadKeepsAllowedDeniedAndObjectEntriesAndSkipsOthers) {
     const Bytes admins = SidBytes(WellKnownSid::Administrators), users = SidBytes(WellKnownSid::Users);
-    Bytes objectAce{5, 0x02, 0, 0, 0x01, 0, 0, 0, 0x01, 0, 0, 0};  // allowed-object, object type present
+    Bytes objectAce{5, 0x02, 0, 0, 0x01, 0, 0, 0, 0x01, 0, 0, 0}; // allowed-object, object type present
     for (std::uint8_t i = 0; i < 16; ++i) objectAce.push_back(i);
     objectAce.insert(objectAce.end(), users.begin(), users.end());
     objectAce[2] = static_cast<std::uint8_t>(objectAce.size());
-    const Bytes acl = AclOf(4, {PlainAce(0, 0, 0x1F01FF, admins), PlainAce(2, 0xC0, 0x1, admins),  // audit: skipped
-                                PlainAce(1, 0x10, 0x2, users), objectAce, PlainAce(0x11, 0, 0x1, users)});  // label: skipped
+    const Bytes acl =
+        AclOf(4, {PlainAce(0, 0, 0x1F01FF, admins), PlainAce(2, 0xC0, 0x1, admins),          // audit: skipped
+                  PlainAce(1, 0x10, 0x2, users), objectAce, PlainAce(0x11, 0, 0x1, users)}); // label: skipped
     Dacl dacl;
     dacl.LoadFromBinary(acl);
     ASSERT_EQ(dacl.Count(), 3u);
@@ -113,7 +125,7 @@ TEST(Dacl, LoadKeepsAllowedDeniedAndObjectEntriesAndSkipsOthers) {
     const Bytes& rebuilt = *dacl.BinaryAcl();
     EXPECT_EQ(rebuilt[0], 4);
     const Bytes expected = AclOf(4, {PlainAce(0, 0, 0x1F01FF, admins), objectAce, PlainAce(1, 0x10, 0x2, users)});
-    EXPECT_EQ(rebuilt, expected);  // the inherited denied entry goes last
+    EXPECT_EQ(rebuilt, expected); // the inherited denied entry goes last
 }
 
 TEST(Dacl, CanonicalOrderPutsDeniedFirstAndInheritedLast) {
@@ -128,7 +140,8 @@ TEST(Dacl, CanonicalOrderPutsDeniedFirstAndInheritedLast) {
         {"inherited before explicit", {Entry(A, false, kInheritedAce), Entry(B, true, 0)}, {B, A}},
         {"object after plain", {Entry(A, true, 0, true), Entry(B, true, 0)}, {B, A}},
         {"equal entries keep their order (more than four: gap 4)",
-         {Entry(A, true, 3), Entry(B, true, 3), Entry(C, true, 3), Entry(D, true, 3), Entry(E, true, 3), Entry(F, true, 3)},
+         {Entry(A, true, 3), Entry(B, true, 3), Entry(C, true, 3), Entry(D, true, 3), Entry(E, true, 3),
+          Entry(F, true, 3)},
          {A, B, C, D, E, F}},
         // The shell sort is not stable: the two explicit denied entries swap.
         {"six mixed",
@@ -190,7 +203,7 @@ TEST(Dacl, ListsThatLieAreRefusedAndTheEarlierEntriesKept) {
 
 TEST(Dacl, ListTooLargeForAnAclIsRefused) {
     Dacl dacl;
-    for (int i = 0; i < 4000; ++i) dacl.AddAllowed(Sid::FromWellKnown(WellKnownSid::Users), 1, 0);  // 4000 * 24 bytes
+    for (int i = 0; i < 4000; ++i) dacl.AddAllowed(Sid::FromWellKnown(WellKnownSid::Users), 1, 0); // 4000 * 24 bytes
     EXPECT_THROW(dacl.BinaryAcl(), SecurityError);
 }
 
@@ -208,7 +221,7 @@ TEST(DescriptorLayout, WholeSelfRelativeDescriptorsOnly) {
         bytes[at] = value;
         return bytes;
     };
-    EXPECT_FALSE(IsWholeSelfRelativeDescriptor(Bytes(descriptor.begin(), descriptor.end() - 1)));  // DACL cut short
+    EXPECT_FALSE(IsWholeSelfRelativeDescriptor(Bytes(descriptor.begin(), descriptor.end() - 1))); // DACL cut short
     EXPECT_FALSE(IsWholeSelfRelativeDescriptor(Bytes(descriptor.begin(), descriptor.begin() + 19)));
     EXPECT_FALSE(IsWholeSelfRelativeDescriptor(with(3, 0)));    // absolute
     EXPECT_FALSE(IsWholeSelfRelativeDescriptor(with(0, 2)));    // revision

@@ -27,8 +27,7 @@ TEST(MultiStringHasEntry, FindsWholeEntriesWithinTheDataOnly) {
         {"empty", L""s, false},
         {"only terminators", L"\0\0\0"s, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ih::MultiStringHasEntry(c.data, L"Terminal Server"), c.expected) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(ih::MultiStringHasEntry(c.data, L"Terminal Server"), c.expected) << c.what;
 }
 
 } // namespace

@@ -79,8 +79,12 @@ TEST(ScriptList, KeysAreTheFirstKeyThenNumberedAndAGapEndsTheList) {
     EXPECT_EQ(ScriptKeyName(L"AfterScript", 12), L"AfterScript12");
 
     const std::map<std::wstring, std::wstring> file = {
-        {L"BeforeScript", L"  first.bat  "}, {L"BeforeScript1", L"second.bat"}, {L"BeforeScript3", L"never.bat"},
-        {L"AfterScript1", L"orphan.bat"},    {L"ErrorScript", L"e0"},           {L"ErrorScript1", L""},
+        {L"BeforeScript", L"  first.bat  "},
+        {L"BeforeScript1", L"second.bat"},
+        {L"BeforeScript3", L"never.bat"},
+        {L"AfterScript1", L"orphan.bat"},
+        {L"ErrorScript", L"e0"},
+        {L"ErrorScript1", L""},
         {L"ErrorScript2", L"e2"},
     };
     auto read = [&](const std::wstring& key) {

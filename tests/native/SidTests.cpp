@@ -69,7 +69,8 @@ TEST(Sid, EmptySidIsInvalidWithNameUseSeven) {
 TEST(Sid, AuthorityIsBigEndianAndLargeOnesAreWrittenInHexadecimal) {
     const std::uint32_t subs[] = {21, 0xFFFFFFFFu, 7};
     const Sid sid = Sid::FromAuthority(0x123456789ABCull, subs);
-    EXPECT_EQ(BytesOf(sid), (Bytes{1, 3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 21, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0}));
+    EXPECT_EQ(BytesOf(sid),
+              (Bytes{1, 3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 21, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0}));
     EXPECT_EQ(sid.Authority(), 0x123456789ABCull);
     EXPECT_EQ(sid.SubAuthority(1), 0xFFFFFFFFu);
     EXPECT_EQ(sid.StringForm(), L"S-1-0x123456789abc-21-4294967295-7");
@@ -93,13 +94,13 @@ TEST(Sid, RefusesWhatIsNotAnIdentifier) {
     EXPECT_EQ(ErrorCodeOf([] { Sid::FromWellKnown(WellKnownSid::Users).SubAuthority(2); }),
               ih::security::kInvalidArgument);
     const std::uint32_t fifteen[15] = {};
-    EXPECT_EQ(Sid::FromAuthority(5, fifteen).Length(), 68u);  // the largest SID there is
+    EXPECT_EQ(Sid::FromAuthority(5, fifteen).Length(), 68u); // the largest SID there is
 }
 
 TEST(Sid, FromBinaryCopiesTheSidAndRefusesInvalidOrCutShortBytes) {
     const Bytes users = BytesOf(Sid::FromWellKnown(WellKnownSid::Users));
     Bytes followed = users;
-    followed.insert(followed.end(), {0xAA, 0xBB});  // a SID inside a larger buffer
+    followed.insert(followed.end(), {0xAA, 0xBB}); // a SID inside a larger buffer
     const Sid copy = Sid::FromBinary(followed);
     EXPECT_EQ(BytesOf(copy), users);
     EXPECT_EQ(copy, Sid::FromWellKnown(WellKnownSid::Users));

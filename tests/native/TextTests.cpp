@@ -20,11 +20,11 @@ TEST(JoinPath, ExactlyOneBackslashBetweenFolderAndName) {
     } const cases[] = {
         {L"C:\\Product", L"QMX.CFG", L"C:\\Product\\QMX.CFG"},
         {L"C:\\Product\\", L"QMX.CFG", L"C:\\Product\\QMX.CFG"},
-        {L"C:\\Product\\\\", L"QMX.CFG", L"C:\\Product\\\\QMX.CFG"},  // the folder's own text is kept
+        {L"C:\\Product\\\\", L"QMX.CFG", L"C:\\Product\\\\QMX.CFG"}, // the folder's own text is kept
         {L"C:\\", L"ZORL.DLL", L"C:\\ZORL.DLL"},
         {L"", L"KestroRebootTest.txt", L"\\KestroRebootTest.txt"},
         {L"D:\\Source", L"WinXP_i386\\", L"D:\\Source\\WinXP_i386\\"},
-        {L"D:/Source/", L"x", L"D:/Source/\\x"},  // only a backslash counts as the separator
+        {L"D:/Source/", L"x", L"D:/Source/\\x"}, // only a backslash counts as the separator
         {L"C:\\Product", L"", L"C:\\Product\\"},
     };
     for (const auto& c : cases) EXPECT_EQ(ih::JoinPath(c.folder, c.name), c.expected) << c.folder << L" + " << c.name;

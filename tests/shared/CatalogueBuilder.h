@@ -20,7 +20,7 @@ public:
             block.append(name);
             block.push_back('\0');
         }
-        bytes_.assign(84, 'h');  // bytes nobody examines
+        bytes_.assign(84, 'h'); // bytes nobody examines
         bytes_[40] = static_cast<char>(byte40);
         Put16(80, headerLength);
         Put16(82, static_cast<std::uint16_t>(block.size()));

@@ -108,7 +108,7 @@ std::uint32_t LibraryChecksum(std::string_view content) {
 }
 
 constexpr std::string_view kFox = "The quick brown fox jumps over the lazy dog";
-constexpr std::uint32_t kFoxChecksum = 0xE02A2972;  // the library's known answer
+constexpr std::uint32_t kFoxChecksum = 0xE02A2972; // the library's known answer
 
 using Item = ih::test::ParsedItem;
 
@@ -159,7 +159,8 @@ TEST(CatalogueTool, BuildsFromAListInItsOrder) {
                              "Program Files\\Kestro\\QMX.exe\tbin/QMX.exe\n"
                              "\n"
                              "./data/daily.vdb\n"
-                             "c:\\far.txt\t" + (folder / "elsewhere.txt").string() + "\n";
+                             "c:\\far.txt\t" +
+                             (folder / "elsewhere.txt").string() + "\n";
     WriteFile(folder / "kit/files.txt", list);
     const std::vector<Item> expected = {
         {0, "QMXI.dll", 0, LibraryChecksum("engine")},
@@ -168,14 +169,15 @@ TEST(CatalogueTool, BuildsFromAListInItsOrder) {
         {0, "c:\\far.txt", 0, LibraryChecksum("far away")},
     };
     const fs::path output = folder / "out.upd";
-    const Ran ran = RunTool("IH_CATALOGUE_TOOL", {"build", output.string(), "--list", (folder / "kit/files.txt").string()});
+    const Ran ran =
+        RunTool("IH_CATALOGUE_TOOL", {"build", output.string(), "--list", (folder / "kit/files.txt").string()});
     EXPECT_EQ(ran.status, 0) << ran.err;
     EXPECT_EQ(ran.err, "");
     EXPECT_EQ(ParsedByTheLibrary(output), expected) << "relative files are found from the list's folder";
 
     // From standard input, files are found from the current folder: absolute ones here.
     const Ran piped = RunTool("IH_CATALOGUE_TOOL", {"build", output.string(), "--list", "-"},
-                          "QMX.exe\t" + (folder / "kit/bin/QMX.exe").string() + "\n");
+                              "QMX.exe\t" + (folder / "kit/bin/QMX.exe").string() + "\n");
     EXPECT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(ParsedByTheLibrary(output), (std::vector<Item>{{0, "QMX.exe", 0, LibraryChecksum("program")}}));
 }
@@ -201,7 +203,8 @@ TEST(CatalogueTool, WritesNothingTheReaderWouldNotGiveBack) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteFile(folder / "list/files.txt", c.list);
-        const Ran ran = RunTool("IH_CATALOGUE_TOOL", {"build", output.string(), "--list", (folder / "list/files.txt").string()});
+        const Ran ran =
+            RunTool("IH_CATALOGUE_TOOL", {"build", output.string(), "--list", (folder / "list/files.txt").string()});
         EXPECT_EQ(ran.status, 1);
         EXPECT_NE(ran.err.find(c.complaint), std::string::npos) << ran.err;
         EXPECT_NE(ran.err.find("nothing written"), std::string::npos) << ran.err;
@@ -262,7 +265,7 @@ Ran Compare(const TempFolder& folder, const CatalogueBuilder& installed, const C
     WriteFile(folder / "installed/cidsync.upd", installed.Bytes());
     WriteFile(folder / "update/cidsync.upd", update.Bytes());
     return RunTool("IH_CATALOGUE_TOOL",
-               {"compare", (folder / "installed").string(), (folder / "update/cidsync.upd").string()});
+                   {"compare", (folder / "installed").string(), (folder / "update/cidsync.upd").string()});
 }
 
 TEST(CatalogueTool, CompareListsEachDifferenceAndWhy) {
@@ -282,17 +285,16 @@ TEST(CatalogueTool, CompareListsEachDifferenceAndWhy) {
                                 .Entry("QMXONACCESSFILTER.SYS", 1)
                                 .Entry("Unstamped.exe", 0));
     EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_EQ(ran.out,
-              "change   installed   update      why                         name\n"
-              "changed  0x0000000D  0x0000000E  engine file                 QMXI.dll\n"
-              "changed  0x0000000B  0x0000000C  not an engine file, driver  Drivers\\QMXONACCESSCONTROL.SYS\n"
-              "added    -           0x00000004  engine file                 A.IDE\n"
-              "added    -           0x00000001  not an engine file, driver  QMXONACCESSFILTER.SYS\n"
-              "ignored  -           0x00000000  stamp 0, not compared       Unstamped.exe\n"
-              "removed  0x00000004  -           not compared                a.ide\n"
-              "removed  0x00000003  -           not compared                Gone.exe\n"
-              "QMXIONLY not set: not engine files: Drivers\\QMXONACCESSCONTROL.SYS, QMXONACCESSFILTER.SYS\n"
-              "UPDATEDRIVERS not set: driver files changed: Drivers\\QMXONACCESSCONTROL.SYS\n");
+    EXPECT_EQ(ran.out, "change   installed   update      why                         name\n"
+                       "changed  0x0000000D  0x0000000E  engine file                 QMXI.dll\n"
+                       "changed  0x0000000B  0x0000000C  not an engine file, driver  Drivers\\QMXONACCESSCONTROL.SYS\n"
+                       "added    -           0x00000004  engine file                 A.IDE\n"
+                       "added    -           0x00000001  not an engine file, driver  QMXONACCESSFILTER.SYS\n"
+                       "ignored  -           0x00000000  stamp 0, not compared       Unstamped.exe\n"
+                       "removed  0x00000004  -           not compared                a.ide\n"
+                       "removed  0x00000003  -           not compared                Gone.exe\n"
+                       "QMXIONLY not set: not engine files: Drivers\\QMXONACCESSCONTROL.SYS, QMXONACCESSFILTER.SYS\n"
+                       "UPDATEDRIVERS not set: driver files changed: Drivers\\QMXONACCESSCONTROL.SYS\n");
 }
 
 TEST(CatalogueTool, CompareVerdictIsTheLibrarysDecision) {
@@ -308,9 +310,10 @@ TEST(CatalogueTool, CompareVerdictIsTheLibrarysDecision) {
     struct Case {
         const char* what;
         CatalogueBuilder installed, update;
-        std::string engineOnly, updateDrivers;  // the two verdict lines
+        std::string engineOnly, updateDrivers; // the two verdict lines
     } const cases[] = {
-        {"engine library and data", installed(), installed().Entry("QMXI.dll", 20).Entry("daily.vdb", 21).Entry("new.vdb", 1),
+        {"engine library and data", installed(),
+         installed().Entry("QMXI.dll", 20).Entry("daily.vdb", 21).Entry("new.vdb", 1),
          "QMXIONLY = \"1\": every added or changed entry is an engine file (3 of them)",
          "UPDATEDRIVERS = \"0\": no driver file changed"},
         {"empty update", installed(), CatalogueBuilder(),
@@ -357,7 +360,7 @@ TEST(CatalogueTool, CompareWithoutAReadableCatalogueIsAFullUpdate) {
     const std::string bad = CatalogueBuilder({}, 83).Bytes();
     struct Case {
         const char* what;
-        const char* installed;  // null: no file
+        const char* installed; // null: no file
         const char* update;
         std::string firstLine;
     } const cases[] = {
@@ -402,7 +405,8 @@ TEST(ChecksumTool, PrintsTheLibrarysFileChecksumOfEachFile) {
     struct File {
         const char* name;
         std::string content;
-    } const files[] = {{"empty.cmd", ""}, {"fox.txt", std::string(kFox)}, {"nine.bat", "abcdefghi"}, {"large.exe", large}};
+    } const files[] = {
+        {"empty.cmd", ""}, {"fox.txt", std::string(kFox)}, {"nine.bat", "abcdefghi"}, {"large.exe", large}};
     std::vector<std::string> arguments;
     for (const File& file : files) {
         WriteFile(folder / file.name, file.content);

@@ -41,7 +41,7 @@ TEST(CreateGroup, MapsThePlatformsResults) {
         {false, false, ERROR_ACCESS_DENIED, kAccessDenied},
         {false, false, ERROR_INVALID_PARAMETER, kInvalidArgument},
         {true, false, 0, 0},
-        {true, true, 0, 0},  // an existing domain group counts as made
+        {true, true, 0, 0}, // an existing domain group counts as made
         {true, false, ERROR_ACCESS_DENIED, kAccessDenied},
     };
     for (const Case& c : cases) {
@@ -104,7 +104,7 @@ TEST(DomainGroupExists, SearchesEveryPageExactly) {
     EXPECT_FALSE(DomainGroupExists(accounts, L"kestrodomainuser")) << "names compare with their case";
     EXPECT_FALSE(DomainGroupExists(accounts, L"Nowhere"));
 
-    accounts.displayPageSize = 0;  // 234 with no entries, for ever
+    accounts.displayPageSize = 0; // 234 with no entries, for ever
     EXPECT_FALSE(DomainGroupExists(accounts, L"KestroDomainUser"));
     accounts.displayPageSize = 100;
     accounts.failures[L"DisplayGroups"] = ERROR_ACCESS_DENIED;
@@ -138,7 +138,7 @@ TEST(IsUserDomainAdmin, OnlyADirectMembershipByExactName) {
 
 TEST(AccountLookup, ByNameOnASystemAndLocalNames) {
     InMemoryAccountDatabase accounts;
-    const std::wstring longDomain(200, L'D');  // beyond the first domain buffer
+    const std::wstring longDomain(200, L'D'); // beyond the first domain buffer
     accounts.AddAccount(L"KestroDomainUser", DomainAdminsSid(), SidTypeGroup, longDomain);
     const Sid found = LookUpAccount(accounts, L"KestroDomainUser", L"\\\\DC1");
     ASSERT_FALSE(found.IsEmpty());
@@ -148,7 +148,7 @@ TEST(AccountLookup, ByNameOnASystemAndLocalNames) {
     EXPECT_EQ(found.NameUse(), SidTypeGroup);
     EXPECT_TRUE(LookUpAccount(accounts, L"Unknown").IsEmpty());
 
-    const std::wstring longName(40, L'A');  // beyond the first name buffer of 32
+    const std::wstring longName(40, L'A'); // beyond the first name buffer of 32
     accounts.AddAccount(longName, Sid::FromWellKnown(WellKnownSid::Administrators));
     Sid administrators = Sid::FromWellKnown(WellKnownSid::Administrators);
     EXPECT_EQ(LocalAccountName(accounts, administrators), longName);

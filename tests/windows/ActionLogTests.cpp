@@ -59,8 +59,7 @@ TEST_F(ActionLogTest, AppendsToWhatIsThereAndEachActionFollowsTheLast) {
     EXPECT_EQ(CopyOtherFiles(oneField.Handle()), 1603u);
     EXPECT_EQ(ActionLogEntries(),
               (std::vector<std::wstring>{
-                  L"earlier",
-                  L"Empty string returned from GetProperty inside CopyOtherFiles. Fatal error",
+                  L"earlier", L"Empty string returned from GetProperty inside CopyOtherFiles. Fatal error",
                   L"CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR"}));
 }
 
@@ -92,8 +91,7 @@ TEST(UnwritableTemporaryFolder, LeavesActionResultsUnchanged) {
     const TestFolder work;
     work.WriteFile(L"not-a-folder", "a file where the temporary folder should be");
     work.WriteFile(L"source\\cidsync.upd", "catalogue");
-    const std::wstring unusable[] = {work / L"missing\\folder\\", work / L"not-a-folder\\",
-                                     std::wstring(300, L'x')};
+    const std::wstring unusable[] = {work / L"missing\\folder\\", work / L"not-a-folder\\", std::wstring(300, L'x')};
     for (const std::wstring& folder : unusable) {
         // The installer itself needs a temporary folder to open a package.
         const TestPackage bad = PackageWithActionData(L"\"\"");

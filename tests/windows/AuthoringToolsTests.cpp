@@ -28,13 +28,13 @@ using namespace ih::test;
 
 struct Ran {
     DWORD status;
-    std::vector<std::wstring> lines;  // standard output and error
+    std::vector<std::wstring> lines; // standard output and error
 };
 
 class AuthoringToolsTest : public testing::Test {
 protected:
     TestFolder temp;
-    TemporaryFolderRedirect redirect{temp.Path()};  // ReadCatalog's log lands here
+    TemporaryFolderRedirect redirect{temp.Path()}; // ReadCatalog's log lands here
     TestFolder work;
 
     Ran RunTool(const char* variable, const std::wstring& arguments) {
@@ -77,9 +77,9 @@ void WriteProduct(const TestFolder& folder, const std::wstring& below) {
 TEST_F(AuthoringToolsTest, CompareGivesReadCatalogsVerdictForCataloguesTheToolBuilt) {
     struct Case {
         const char* what;
-        std::function<void(const TestFolder&)> update;  // changes to the update's files
+        std::function<void(const TestFolder&)> update; // changes to the update's files
         std::size_t updateEntries;
-        std::wstring engineOnly, updateDrivers;  // ReadCatalog's QMXIONLY and UPDATEDRIVERS
+        std::wstring engineOnly, updateDrivers; // ReadCatalog's QMXIONLY and UPDATEDRIVERS
     } const cases[] = {
         {"nothing changed", [](const TestFolder&) {}, 5, L"1", L"0"},
         {"engine library and data",
@@ -90,9 +90,8 @@ TEST_F(AuthoringToolsTest, CompareGivesReadCatalogsVerdictForCataloguesTheToolBu
          },
          6, L"1", L"0"},
         {"the program", [](const TestFolder& f) { f.WriteFile(L"update\\QMX.exe", "program 2"); }, 5, L"", L"0"},
-        {"a driver",
-         [](const TestFolder& f) { f.WriteFile(L"update\\Drivers\\QMXONACCESSCONTROL.SYS", "control 2"); }, 5, L"",
-         L""},
+        {"a driver", [](const TestFolder& f) { f.WriteFile(L"update\\Drivers\\QMXONACCESSCONTROL.SYS", "control 2"); },
+         5, L"", L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -102,8 +101,8 @@ TEST_F(AuthoringToolsTest, CompareGivesReadCatalogsVerdictForCataloguesTheToolBu
         c.update(folders);
         const std::wstring installed = folders / L"installed", update = folders / L"update";
         for (const std::wstring& folder : {installed, update}) {
-            const Ran built = RunTool("IH_CATALOGUE_TOOL", L"build " + Quoted(folder + L"\\cidsync.upd") + L" " +
-                                                                Quoted(folder));
+            const Ran built =
+                RunTool("IH_CATALOGUE_TOOL", L"build " + Quoted(folder + L"\\cidsync.upd") + L" " + Quoted(folder));
             ASSERT_EQ(built.status, 0u);
         }
 
@@ -134,8 +133,8 @@ TEST_F(AuthoringToolsTest, CompareWithoutAnInstalledCatalogueLogsAsReadCatalogDo
     WriteProduct(work, L"installed");
     WriteProduct(work, L"update");
     const std::wstring installed = work / L"installed", update = work / L"update";
-    ASSERT_EQ(RunTool("IH_CATALOGUE_TOOL", L"build " + Quoted(update + L"\\cidsync.upd") + L" " + Quoted(update)).status,
-              0u);
+    ASSERT_EQ(
+        RunTool("IH_CATALOGUE_TOOL", L"build " + Quoted(update + L"\\cidsync.upd") + L" " + Quoted(update)).status, 0u);
 
     const Ran compared = RunTool("IH_CATALOGUE_TOOL", L"compare " + Quoted(installed) + L" " + Quoted(update));
     EXPECT_EQ(compared.status, 0u);
@@ -174,8 +173,10 @@ TEST_F(AuthoringToolsTest, ChecksumPrintsWhatTheScriptRunnerRecords) {
         RunTool("IH_CHECKSUM_TOOL", Quoted(files[0]) + L" " + Quoted(work / L"held.cmd") + L" " + Quoted(files[1]));
     EXPECT_EQ(ran.status, 1u);
     std::vector<std::wstring> printed, complaints;
-    for (const std::wstring& line : ran.lines) (StartsWith(line, L"ih-checksum: ") ? complaints : printed).push_back(line);
-    EXPECT_EQ(printed, (std::vector<std::wstring>{ChecksumLine(expected[0], files[0]), ChecksumLine(expected[1], files[1])}));
+    for (const std::wstring& line : ran.lines)
+        (StartsWith(line, L"ih-checksum: ") ? complaints : printed).push_back(line);
+    EXPECT_EQ(printed,
+              (std::vector<std::wstring>{ChecksumLine(expected[0], files[0]), ChecksumLine(expected[1], files[1])}));
     ASSERT_EQ(complaints.size(), 1u);
     EXPECT_TRUE(StartsWith(complaints[0], L"ih-checksum: " + (work / L"held.cmd") + L": error 32: ")) << complaints[0];
 }

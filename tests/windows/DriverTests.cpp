@@ -59,12 +59,10 @@ TEST_F(DriverPropertyTest, ChoosesTheSetByArchitectureAndPublishesAMissingCatalo
         const wchar_t* architecture;
         const wchar_t* version;
         const wchar_t* folder;
-        bool announced;  // "Setting the DriverProperty to ..."
+        bool announced; // "Setting the DriverProperty to ..."
     } const cases[] = {
-        {L"AMD64", L"AMD64", L"WinXP_AMD64", true},
-        {L"IA64", L"IA64", L"WinXP_IA64", true},
-        {L"x86", L"XP", L"WinXP_i386", false},
-        {L"amd64", L"XP", L"WinXP_i386", false},  // letter case matters
+        {L"AMD64", L"AMD64", L"WinXP_AMD64", true}, {L"IA64", L"IA64", L"WinXP_IA64", true},
+        {L"x86", L"XP", L"WinXP_i386", false},      {L"amd64", L"XP", L"WinXP_i386", false}, // letter case matters
         {L"Ia64", L"XP", L"WinXP_i386", false},
     };
     // The test prefix reports Windows 7; PROCESSOR_ARCHITEW6432 is cleared so
@@ -116,7 +114,7 @@ TEST_F(DriverPropertyTest, TheWindowsVersionChoosesBetweenTheTwoThousandAndXpSet
     struct Case {
         const wchar_t* version;
         const wchar_t* driverVersion;
-        const wchar_t* updateDrivers;  // the source has no catalogue: "2" once it is looked for
+        const wchar_t* updateDrivers; // the source has no catalogue: "2" once it is looked for
     } const cases[] = {{L"win2k", L"2K", L""},
                        {L"winxp", L"XP", L"2"},
                        {L"win2003", L"XP", L"2"},
@@ -133,9 +131,9 @@ TEST_F(DriverPropertyTest, TheWindowsVersionChoosesBetweenTheTwoThousandAndXpSet
         const ChildProcess probe(Quoted(FixturePath(L"driver_property_probe.exe")) + L" " + Quoted(folder) + L" " +
                                  Quoted(record));
         EXPECT_EQ(probe.Wait(), 0u);
-        EXPECT_EQ(ReadLines(record), (std::vector<std::wstring>{L"result 0",
-                                                                std::wstring(L"DRIVERVERSION=") + c.driverVersion,
-                                                                std::wstring(L"UPDATEDRIVERS=") + c.updateDrivers}));
+        EXPECT_EQ(ReadLines(record),
+                  (std::vector<std::wstring>{L"result 0", std::wstring(L"DRIVERVERSION=") + c.driverVersion,
+                                             std::wstring(L"UPDATEDRIVERS=") + c.updateDrivers}));
         EXPECT_EQ(ActionLogEntries(),
                   std::vector<std::wstring>{L"PROCESSOR_ARCHITECTURE environment variable is: x86"});
     }
@@ -152,10 +150,10 @@ TEST_F(DriverPropertyTest, AThirtyTwoBitProcessOnASixtyFourBitMachineChoosesTheM
     if (TestRunsUnderWow64()) {
         EXPECT_EQ(package.Property(L"DRIVERVERSION"), L"AMD64");
         EXPECT_EQ(package.Property(L"UPDATEDRIVERS"), L"");
-        EXPECT_EQ(ActionLogEntries(), (std::vector<std::wstring>{
-                                          L"PROCESSOR_ARCHITECTURE environment variable is: x86",
-                                          L"PROCESSOR_ARCHITEW6432 environment variable is: AMD64",
-                                          L"Setting the DriverProperty to AMD64"}));
+        EXPECT_EQ(ActionLogEntries(),
+                  (std::vector<std::wstring>{L"PROCESSOR_ARCHITECTURE environment variable is: x86",
+                                             L"PROCESSOR_ARCHITEW6432 environment variable is: AMD64",
+                                             L"Setting the DriverProperty to AMD64"}));
     } else {
         // A 64-bit process is never redirected: the variable means nothing to it.
         EXPECT_EQ(package.Property(L"DRIVERVERSION"), L"XP");
@@ -282,9 +280,9 @@ TEST_F(InstallDriversTest, ExistingServicesCountAsCreated) {
     EXPECT_EQ(filter.Configuration().binaryPath, L"C:\\elsewhere\\qmxonaccessfilter.sys") << "left as it was";
 
     EXPECT_EQ(Run(source.Path() + L"\"AMD64"), 0u);
-    EXPECT_EQ(ActionLogEntries(),
-              (std::vector<std::wstring>{L"InstallAndLoadDrivers: Failed to return QMXOnAccess Filter driver handle",
-                                         L"InstallAndLoadDrivers: Failed to return QMXOnAccess Control driver handle"}));
+    EXPECT_EQ(ActionLogEntries(), (std::vector<std::wstring>{
+                                      L"InstallAndLoadDrivers: Failed to return QMXOnAccess Filter driver handle",
+                                      L"InstallAndLoadDrivers: Failed to return QMXOnAccess Control driver handle"}));
 }
 
 TEST_F(InstallDriversTest, BadActionDataIsFatalWithItsLine) {

@@ -50,7 +50,8 @@ TEST(TerminalServices, DecidedFromVersionSuiteTestOrProductSuite) {
     } const cases[] = {
         {"NT 5 with the suite", VER_PLATFORM_WIN32_NT, 5, true, true, false, true, true, false},
         {"NT 6 without the suite", VER_PLATFORM_WIN32_NT, 6, true, false, true, false, true, false},
-        {"NT 5, version test functions missing", VER_PLATFORM_WIN32_NT, 5, true, std::nullopt, true, false, true, false},
+        {"NT 5, version test functions missing", VER_PLATFORM_WIN32_NT, 5, true, std::nullopt, true, false, true,
+         false},
         {"NT 4 naming Terminal Server", VER_PLATFORM_WIN32_NT, 4, true, true, true, true, false, true},
         {"NT 4 without it", VER_PLATFORM_WIN32_NT, 4, true, true, false, false, false, true},
         {"NT 3 naming it", VER_PLATFORM_WIN32_NT, 3, true, false, true, true, false, true},
@@ -60,20 +61,19 @@ TEST(TerminalServices, DecidedFromVersionSuiteTestOrProductSuite) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         bool askedSuite = false, askedProductSuite = false;
-        const ih::update::TerminalServicesFacts facts{
-            [&](DWORD& platform, DWORD& major) {
-                platform = c.platform;
-                major = c.major;
-                return c.versionKnown;
-            },
-            [&] {
-                askedSuite = true;
-                return c.suite;
-            },
-            [&] {
-                askedProductSuite = true;
-                return c.productSuite;
-            }};
+        const ih::update::TerminalServicesFacts facts{[&](DWORD& platform, DWORD& major) {
+                                                          platform = c.platform;
+                                                          major = c.major;
+                                                          return c.versionKnown;
+                                                      },
+                                                      [&] {
+                                                          askedSuite = true;
+                                                          return c.suite;
+                                                      },
+                                                      [&] {
+                                                          askedProductSuite = true;
+                                                          return c.productSuite;
+                                                      }};
         EXPECT_EQ(ih::update::TerminalServicesPresent(facts), c.expected);
         EXPECT_EQ(askedSuite, c.asksSuite);
         EXPECT_EQ(askedProductSuite, c.asksProductSuite);
@@ -94,7 +94,7 @@ TEST(TerminalServices, ProductSuiteListIsReadWithinItsStoredLength) {
     struct Case {
         const char* what;
         DWORD type;
-        std::wstring data;  // stored without any terminator beyond those written here
+        std::wstring data; // stored without any terminator beyond those written here
         bool expected;
     } const cases[] = {
         {"second entry", REG_MULTI_SZ, std::wstring(L"Enterprise\0Terminal Server\0\0", 29), true},
@@ -168,7 +168,7 @@ TEST(CallLibraryEntry, CallsTheEntryOrGivesTheLoadOrLookUpError) {
 class HandshakeTest : public testing::Test {
 protected:
     void SetUp() override {
-        Engine();  // built before any handle count is taken; it lives as long as the library
+        Engine(); // built before any handle count is taken; it lives as long as the library
         ::ResetEvent(Engine().RequestEvent());
         ::ResetEvent(Engine().CompleteEvent());
     }
@@ -260,7 +260,8 @@ TEST_F(HandshakeTest, TwoClientsLetGoOfTheEngineAndHearOfTheNewOne) {
     EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLines()));
     EXPECT_EQ(clock.waits, std::vector<DWORD>(5, 240000)) << "mutex, two ready, two suspended";
     EXPECT_FALSE(EventIsSet(names.requestEvent)) << "lowered again once all suspended";
-    EXPECT_EQ(ReadLines(StatusFile(L"TrayMonitor")), (std::vector<std::wstring>{L"started", L"requested", L"suspended"}));
+    EXPECT_EQ(ReadLines(StatusFile(L"TrayMonitor")),
+              (std::vector<std::wstring>{L"started", L"requested", L"suspended"}));
 
     PlaceEngine(folder / L"QMXI.dll");
     EXPECT_EQ(ih::update::RegisterEngine(folder / L"QMXI.dll"), 0u);
@@ -381,9 +382,8 @@ TEST_F(HandshakeTest, LibraryStillLoadedElsewhereIsLeftInPlace) {
     PlaceEngine(folder / L"QMXI.dll");
     PlaceEngine(folder / L"QMXI1.dll");
     const std::wstring started = UniqueEventName(L"library");
-    const ChildProcess holder(Quoted(FixturePath(L"holder.exe")) + L" library " + Quoted(folder / L"QMXI.dll") + L" " +
-                                  started,
-                              started);
+    const ChildProcess holder(
+        Quoted(FixturePath(L"holder.exe")) + L" library " + Quoted(folder / L"QMXI.dll") + L" " + started, started);
     const ih::ActionLog log;
     const HandleCountCheck handles;
     EXPECT_EQ(ih::update::ReleaseEngine(folder.Path(), log), 0) << "access denied does not change the result";

@@ -70,7 +70,7 @@ TEST(MakeUniqueFileName, CreatesTheFirstFreeNumberedName) {
 class EngineUpdateTest : public testing::Test {
 protected:
     void SetUp() override {
-        Engine();  // lives as long as the library: built before handle counts are taken
+        Engine(); // lives as long as the library: built before handle counts are taken
         ::ResetEvent(Engine().CompleteEvent());
     }
     void TearDown() override {
@@ -124,8 +124,7 @@ protected:
     void ClearLog() const { ::DeleteFileW((temp / L"Kestro Anti-Virus CustomActions Log.txt").c_str()); }
     ChildProcess HoldLibrary(const std::wstring& path) const {
         const std::wstring started = UniqueEventName(L"library");
-        return ChildProcess(Quoted(FixturePath(L"holder.exe")) + L" library " + Quoted(path) + L" " + started,
-                            started);
+        return ChildProcess(Quoted(FixturePath(L"holder.exe")) + L" library " + Quoted(path) + L" " + started, started);
     }
 };
 
@@ -139,7 +138,7 @@ TEST_F(EngineUpdateTest, ReplacesTheEngineCopiesItsFilesAndRegistersIt) {
         ::DeleteFileW(record.Path().c_str());
         ::ResetEvent(Engine().CompleteEvent());
         PlaceEngine(install / L"QMXI.dll");
-        PlaceEngine(install / L"QMXI7.dll");  // left by an update that found the engine in use
+        PlaceEngine(install / L"QMXI7.dll"); // left by an update that found the engine in use
         install.WriteFile(L"QMXIREG.DLL", "registration helper");
 
         EXPECT_EQ(Update(data), 0u);
@@ -196,7 +195,8 @@ TEST_F(EngineUpdateTest, NoFreeNumberedNameIsFatal) {
     // Read-only copies survive the deletion of the old libraries (access denied).
     for (unsigned n = 0; n < ih::kUniqueFileNameCandidates; ++n) {
         const std::wstring path = install / (L"QMXI" + std::to_wstring(n) + L".dll");
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_READONLY, nullptr);
+        HANDLE file =
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_READONLY, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         ::CloseHandle(file);
     }
@@ -229,10 +229,9 @@ TEST_F(EngineUpdateTest, SourceWithoutTheEngineIsFatalWithTheSystemText) {
     source.WriteFile(L"main.DAT", "data");
     PlaceEngine(install / L"QMXI.dll");
     EXPECT_EQ(Update(Data()), 1603u);
-    EXPECT_EQ(ActionLogText(),
-              LogTextOf(HandshakeLinesAnd(
-                  {L"Error copying QMXI file (error returned was not ERROR_SHARING_VIOLATION), was: " +
-                   ih::ActionLog::SystemErrorText(ERROR_FILE_NOT_FOUND)})));
+    EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLinesAnd(
+                                   {L"Error copying QMXI file (error returned was not ERROR_SHARING_VIOLATION), was: " +
+                                    ih::ActionLog::SystemErrorText(ERROR_FILE_NOT_FOUND)})));
     EXPECT_FALSE(ih::ActionLog::SystemErrorText(ERROR_FILE_NOT_FOUND).empty());
     EXPECT_EQ(record.Calls(), (std::vector<EngineCall>{{L"DllUnregisterServer", L"QMXI.dll"}}));
     EXPECT_FALSE(FileExists(install / L"QMXI.dll")) << "the old engine is gone already";
@@ -280,11 +279,13 @@ TEST_F(EngineUpdateTest, BadActionDataIsFatalWithItsLogLine) {
         std::wstring data;
         std::wstring line;
     } const cases[] = {
-        {"update, undefined", UpdateQMXI, L"", L"Empty string returned from GetProperty inside UpdateQMXI. Fatal error"},
+        {"update, undefined", UpdateQMXI, L"",
+         L"Empty string returned from GetProperty inside UpdateQMXI. Fatal error"},
         {"update, one field", UpdateQMXI, L"C:\\Program Files\\Kestro", unusable},
         {"update, only delimiters", UpdateQMXI, L"\"\"\"", unusable},
         {"update, thousands of characters", UpdateQMXI, std::wstring(40000, L'p'), unusable},
-        {"removal, undefined", RemoveQMXI, L"", L"Empty string returned from GetProperty inside RemoveQMXI. Fatal error"},
+        {"removal, undefined", RemoveQMXI, L"",
+         L"Empty string returned from GetProperty inside RemoveQMXI. Fatal error"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -340,8 +341,8 @@ TEST_F(EngineUpdateTest, RemovalOfAnEngineStillLoadedElsewhereIsLoggedButNotFata
     const ChildProcess holder = HoldLibrary(install / L"QMXI.dll");
     EXPECT_EQ(Remove(install.Path()), 0u);
     EXPECT_TRUE(FileExists(install / L"QMXI.dll"));
-    EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLinesAnd({L"ERROR: Unable to delete the QMXI file",
-                                                            L"QMXI dll uninstalled successfully"})));
+    EXPECT_EQ(ActionLogText(), LogTextOf(HandshakeLinesAnd(
+                                   {L"ERROR: Unable to delete the QMXI file", L"QMXI dll uninstalled successfully"})));
 }
 
 TEST_F(EngineUpdateTest, RemovalStopsWhenAClientNeverGetsReady) {
@@ -397,14 +398,15 @@ TEST_F(EngineUpdateTest, TwoUpdatersAreSerialisedByTheMutex) {
     std::vector<ChildProcess> updaters;
     for (int i = 0; i < 2; ++i) {
         outputs.emplace_back(::CreateFileW((temp / (L"updater" + std::to_wstring(i) + L".txt")).c_str(), GENERIC_WRITE,
-                                           FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                           FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
         updaters.emplace_back(command, std::wstring(), outputs.back().get());
     }
     ::SetEnvironmentVariableW(L"IH_ENGINE_DELAY", nullptr);
     for (const ChildProcess& updater : updaters) EXPECT_EQ(updater.Wait(60000), 0u);
     outputs.clear();
 
-    std::vector<std::wstring> owners;  // the process of each recorded line, in order
+    std::vector<std::wstring> owners; // the process of each recorded line, in order
     for (const std::wstring& line : ReadLines(record.Path())) {
         const std::size_t first = line.find(L' ');
         owners.push_back(line.substr(first + 1, line.find(L' ', first + 1) - first - 1));

@@ -54,8 +54,7 @@ TEST_F(ExportedDllTest, EachLoadLeavesTheSameToolchainCostWhateverTheActionsDo) 
     const TestPackage good = PackageWithActionData(install.Path() + L"\"" + source.Path());
     const TestPackage oneField = PackageWithActionData(install.Path());
     const TestPackage empty = PackageWithActionData(L"");
-    const char* const actions[] = {"CopyOtherFiles", "RunAfterScripts", "RunErrorScripts", "ReadCatalog",
-                                   "RemoveQMXI"};
+    const char* const actions[] = {"CopyOtherFiles", "RunAfterScripts", "RunErrorScripts", "ReadCatalog", "RemoveQMXI"};
     constexpr long kCycles = 3;
 
     // First-use costs of the process (the private-profile reader's cached key),

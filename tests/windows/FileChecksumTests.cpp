@@ -114,7 +114,8 @@ TEST_F(FileChecksumTest, SharesTheFileWithReadersOnly) {
     const std::wstring path = folder / L"held.cmd";
     folder.WriteFile(L"held.cmd", "The quick brown fox jumps over the lazy dog");
     {
-        const HANDLE reader = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE reader =
+            ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(reader, INVALID_HANDLE_VALUE);
         const Outcome outcome = Checksum(path);
         EXPECT_TRUE(outcome.ok) << "another reader is welcome";
@@ -138,8 +139,8 @@ TEST_F(FileChecksumTest, SharesTheFileWithReadersOnly) {
 // convention the header declares.
 TEST(CipherExports, AreCallableByTheirUndecoratedNames) {
     ih::test::LoadedProductDll library;
-    const char* names[] = {"kxa_setk",   "kxa_init",     "kxa_crypt",        "kxa_cbcenc",       "kxa_cbcdec",
-                           "kxa_isweak", "kxa_sanitise", "kxmaa_init",       "kxmaa_byte",       "kxmaa_buffer",
+    const char* names[] = {"kxa_setk",         "kxa_init",         "kxa_crypt",      "kxa_cbcenc", "kxa_cbcdec",
+                           "kxa_isweak",       "kxa_sanitise",     "kxmaa_init",     "kxmaa_byte", "kxmaa_buffer",
                            "kxmaa_finalise32", "kxmaa_finalise64", "kxmaa_finalise2"};
     for (const char* name : names) EXPECT_NE(library.Entry(name), nullptr) << name;
 

@@ -28,7 +28,10 @@ TEST(GetInstallerProperty, ReadsValuesOfEveryLengthAndUndefinedAsEmpty) {
         const wchar_t* name;
         std::wstring expected;
     } const cases[] = {
-        {L"ONE", L"x"}, {L"LONG", longValue}, {L"QUOTED", L"C:\\a\"D:\\b \x20AC"}, {L"UNDEFINED", L""},
+        {L"ONE", L"x"},
+        {L"LONG", longValue},
+        {L"QUOTED", L"C:\\a\"D:\\b \x20AC"},
+        {L"UNDEFINED", L""},
     };
     for (const auto& c : cases) {
         std::wstring value = L"left over";
@@ -151,7 +154,7 @@ TEST(ReadRegistryDword, ReadsOnlyAFourByteDword) {
         const wchar_t* name;
         LONG result;
     } const cases[] = {
-        {L"Dword", ERROR_SUCCESS},          {L"", ERROR_SUCCESS},  // the key's default value
+        {L"Dword", ERROR_SUCCESS},          {L"", ERROR_SUCCESS}, // the key's default value
         {L"Short", ERROR_INVALID_DATATYPE}, {L"Binary", ERROR_INVALID_DATATYPE},
         {L"Text", ERROR_MORE_DATA},         {L"Missing", ERROR_FILE_NOT_FOUND},
     };
@@ -204,7 +207,7 @@ TEST(GuardAction, TurnsAnEscapedErrorIntoTheFailureResultWithOneLogLine) {
     EXPECT_EQ(ih::GuardAction(L"OtherAction", 0, []() -> UINT { throw 42; }), 0u);
     EXPECT_EQ(ih::GuardAction(L"QuietAction", 1603, []() -> UINT { return 0; }), 0u);
     EXPECT_EQ(ActionLogEntries(), (std::vector<std::wstring>{L"SomeAction ended early: out of memory",
-                                                              L"OtherAction ended early: unexpected internal error"}));
+                                                             L"OtherAction ended early: unexpected internal error"}));
 }
 
 } // namespace

@@ -59,8 +59,8 @@ TEST_F(MachineFileTest, EachMappedRoleGetsOneMoreSidAndOthersStay) {
     folder.WriteFile(L"Machine.xml", kMachineFile);
     AddRoleSids(path, {});
     folder.WriteFile(L"Machine.xml", kMachineFile);
-    const RoleMap roles = {{L"KestroUser", L"S-1-5-21-1"}, {L"KestroPowerUser", L"S-1-5-21-2"},
-                           {L"KestroAdministrator", L"S-1-5-21-3"}};
+    const RoleMap roles = {
+        {L"KestroUser", L"S-1-5-21-1"}, {L"KestroPowerUser", L"S-1-5-21-2"}, {L"KestroAdministrator", L"S-1-5-21-3"}};
     const HandleCountCheck handles;
     ASSERT_EQ(AddRoleSids(path, roles), 0);
     EXPECT_TRUE(handles.Unchanged());
@@ -78,10 +78,9 @@ TEST_F(MachineFileTest, EachMappedRoleGetsOneMoreSidAndOthersStay) {
 }
 
 TEST_F(MachineFileTest, AddRoleSidFillsOnlyTheFirstMatch) {
-    folder.WriteFile(L"Machine.xml",
-                     "<configuration><components><configurationManager><security><roles>"
-                     "<role name=\"KestroAdministrator\"/><role name=\"KestroAdministrator\"/><role/>"
-                     "</roles></security></configurationManager></components></configuration>");
+    folder.WriteFile(L"Machine.xml", "<configuration><components><configurationManager><security><roles>"
+                                     "<role name=\"KestroAdministrator\"/><role name=\"KestroAdministrator\"/><role/>"
+                                     "</roles></security></configurationManager></components></configuration>");
     ASSERT_EQ(AddRoleSid(path, L"KestroAdministrator", L"S-1-5-18"), 0) << "roles after the match are not visited";
     EXPECT_EQ(Count(ReadWholeFile(path), "<SID>S-1-5-18</SID>"), 1u);
 }
@@ -93,7 +92,7 @@ TEST_F(MachineFileTest, ErrorsLeaveTheFileAsItWas) {
     } cases[] = {
         {"<configuration><components><configurationManager><security><roles>"
          "<role name=\"KestroUser\"/><role/></roles></security></configurationManager></components></configuration>",
-         kFileNotUpdated},  // a role without a name, after a match
+         kFileNotUpdated}, // a role without a name, after a match
         {"<configuration><components><configurationManager><security><roles> </roles></security>"
          "</configurationManager></components></configuration>",
          kUnexpected},
@@ -115,14 +114,15 @@ InMemoryAccountDatabase Workstation() {
     InMemoryAccountDatabase accounts;
     const std::uint32_t aliceRid[] = {21, 9, 9, 9, 1001};
     const Sid alice = accounts.AddAccount(L"alice", Sid::FromAuthority(5, aliceRid), SidTypeUser, L"WORKSTATION");
-    const Sid administrators = accounts.AddAccount(L"Administratoren", Sid::FromWellKnown(WellKnownSid::Administrators));
+    const Sid administrators =
+        accounts.AddAccount(L"Administratoren", Sid::FromWellKnown(WellKnownSid::Administrators));
     accounts.AddAccount(L"Hauptbenutzer", Sid::FromWellKnown(WellKnownSid::PowerUsers));
     accounts.AddAccount(L"Benutzer", Sid::FromWellKnown(WellKnownSid::Users));
     accounts.localGroups[L"Administratoren"] = {{alice}, {}};
     accounts.localGroups[L"Hauptbenutzer"] = {};
-    accounts.localGroups[L"Benutzer"] = {
-        {alice, Sid::FromWellKnown(WellKnownSid::AuthenticatedUsers), Sid::FromWellKnown(WellKnownSid::InteractiveUsers)},
-        {}};
+    accounts.localGroups[L"Benutzer"] = {{alice, Sid::FromWellKnown(WellKnownSid::AuthenticatedUsers),
+                                          Sid::FromWellKnown(WellKnownSid::InteractiveUsers)},
+                                         {}};
     return accounts;
 }
 
@@ -208,7 +208,7 @@ TEST_F(CreateUserGroupsTest, WorkgroupMachine) {
 
 TEST_F(CreateUserGroupsTest, ExistingGroupsStillGetTheirIdentifiersRecordedOnce) {
     ASSERT_EQ(Run(folder), 0u);
-    config.WriteFile(L"Machine.xml", kMachineFile);  // a freshly installed file
+    config.WriteFile(L"Machine.xml", kMachineFile); // a freshly installed file
     RemoveOnAccessValue();
     ::DeleteFileA(ih::ActionLog().Path().c_str());
     accounts.calls.clear();
@@ -225,13 +225,13 @@ TEST_F(CreateUserGroupsTest, ExistingGroupsStillGetTheirIdentifiersRecordedOnce)
 
 TEST_F(CreateUserGroupsTest, FatalEndsBeforeAnyMembership) {
     EXPECT_EQ(Run(L""), 1603u);
-    EXPECT_EQ(ActionLogEntries(),
-              std::vector<std::wstring>{L"Empty string returned from GetProperty inside CreateUserGroups. Fatal error"});
+    EXPECT_EQ(ActionLogEntries(), std::vector<std::wstring>{
+                                      L"Empty string returned from GetProperty inside CreateUserGroups. Fatal error"});
     EXPECT_EQ(accounts.localGroups.size(), 7u) << "the four groups were made";
     EXPECT_FALSE(OnAccessValue().empty());
 
     InMemoryAccountDatabase unknown = Workstation();
-    unknown.failures[L"LookupName"] = ERROR_NONE_MAPPED;  // as under Wine
+    unknown.failures[L"LookupName"] = ERROR_NONE_MAPPED; // as under Wine
     accounts = unknown;
     ::DeleteFileA(ih::ActionLog().Path().c_str());
     EXPECT_EQ(Run(folder), 1603u);
@@ -385,16 +385,24 @@ TEST(DeleteUserGroups, LocalGroupsAlwaysDomainGroupsOnlyOnTheController) {
         bool domainGroupsDeleted;
         std::vector<std::wstring> log;
     } cases[] = {
-        {NetSetupWorkgroupName, L"", false,
+        {NetSetupWorkgroupName,
+         L"",
+         false,
          {L"CAlling NetGetJoinInformation", L"Attempting to delete local user groups"}},
-        {NetSetupDomainName, L"\\\\DC1", false,
+        {NetSetupDomainName,
+         L"\\\\DC1",
+         false,
          {L"CAlling NetGetJoinInformation", L"CAlling NetGetDCName", L"CAlling GetComputerName",
           L"Attempting to delete local user groups"}},
-        {NetSetupDomainName, L"\\\\WORKSTATION", true,
+        {NetSetupDomainName,
+         L"\\\\WORKSTATION",
+         true,
          {L"CAlling NetGetJoinInformation", L"CAlling NetGetDCName", L"CAlling GetComputerName",
           L"We are running on the Domain controller - attempting to delete the domain groups",
           L"Attempting to delete local user groups"}},
-        {NetSetupDomainName, L"\\\\workstation", false,
+        {NetSetupDomainName,
+         L"\\\\workstation",
+         false,
          {L"CAlling NetGetJoinInformation", L"CAlling NetGetDCName", L"CAlling GetComputerName",
           L"Attempting to delete local user groups"}},
     };
@@ -410,7 +418,8 @@ TEST(DeleteUserGroups, LocalGroupsAlwaysDomainGroupsOnlyOnTheController) {
             ih::UniqueResource<ih::traits::RegistryKey> key;
             const BYTE value[] = {1, 0};
             ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOnAccessKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                        key.put(), nullptr), 0);
+                                        key.put(), nullptr),
+                      0);
             ::RegSetValueExW(key.get(), kOnAccessSidValue, 0, REG_BINARY, value, 2);
         }
         const HandleCountCheck handles;

@@ -21,7 +21,8 @@ inline constexpr wchar_t kWmiLocatorClsid[] = L"{4590F811-1D3A-11D0-891F-00AA004
 inline constexpr wchar_t kInstancePath[] = L"AntiVirusProduct.instanceGuid=\"{3F13C776-3CBE-4DE9-8BF6-09E5183CA2BD}\"";
 inline constexpr wchar_t kInstanceKey[] =
     L"Software\\Kestro Tests\\WMI\\Instances\\{3F13C776-3CBE-4DE9-8BF6-09E5183CA2BD}";
-inline constexpr wchar_t kConnectLine[] = L"ConnectServer \\\\.\\root\\SecurityCenter (null) (null) (null) 0 (null) (null)";
+inline constexpr wchar_t kConnectLine[] =
+    L"ConnectServer \\\\.\\root\\SecurityCenter (null) (null) (null) 0 (null) (null)";
 inline constexpr wchar_t kUnloadedLine[] = L"unloaded with 0 objects alive";
 
 inline void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text) {
@@ -54,9 +55,7 @@ public:
         SetText(HKEY_CURRENT_USER, manager.Path(), L"Record", record_);
         SetText(HKEY_CURRENT_USER, wmi.Path(), L"Record", record_);
     }
-    void Behave(const wchar_t* behaviour) const {
-        SetText(HKEY_CURRENT_USER, manager.Path(), L"Behaviour", behaviour);
-    }
+    void Behave(const wchar_t* behaviour) const { SetText(HKEY_CURRENT_USER, manager.Path(), L"Behaviour", behaviour); }
     void FailWmi(const std::wstring& call, HRESULT result) const {
         SetText(HKEY_CURRENT_USER, wmi.Path(), L"Fail", call);
         SetNumber(HKEY_CURRENT_USER, wmi.Path(), L"FailWith", static_cast<DWORD>(result));
@@ -77,8 +76,8 @@ public:
 
 private:
     std::wstring record_;
-    const ScopedRegistryTree managerClass_{HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\CLSID\\") +
-                                                                   kComponentManagerClsid};
+    const ScopedRegistryTree managerClass_{HKEY_LOCAL_MACHINE,
+                                           std::wstring(L"Software\\Classes\\CLSID\\") + kComponentManagerClsid};
     ScopedInprocServer managerServer_{kComponentManagerClsid, FixturePath(L"ComponentManager.dll")};
     ScopedInprocServer locatorServer_{kWmiLocatorClsid, FixturePath(L"WmiLocator.dll")};
 };

@@ -37,7 +37,7 @@ protected:
 TEST_F(OtherFilesTest, CopiesTheFourFilesWhateverTheDelimitersAndSeparators) {
     LayOutSource();
     std::wstring installFolder = install.Path(), sourceFolder = source.Path();
-    installFolder.pop_back();  // without trailing backslashes
+    installFolder.pop_back(); // without trailing backslashes
     sourceFolder.pop_back();
     const std::wstring datas[] = {
         installFolder + L"\"" + sourceFolder,
@@ -77,7 +77,8 @@ TEST_F(OtherFilesTest, MissingFilesAreSkippedAndReadOnlyTargetsReplaced) {
 }
 
 TEST_F(OtherFilesTest, BadActionDataIsFatalWithItsLogLine) {
-    const std::wstring unusable = L"CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR";
+    const std::wstring unusable =
+        L"CopyOtherFiles custom action data was empty - unable to determine SOURCEDIR or INSTALLDIR";
     struct Case {
         const char* what;
         std::wstring data;
@@ -145,7 +146,7 @@ TEST_F(AdapterTest, WithoutTheAgentOnlyWaits) {
     EXPECT_EQ(Run(), 0u);
     corvane.Create(adapters + L"\\QMX");
     clock.sleeps.clear();
-    UpdateQmxAdapterDll(0);  // the installation handle is not used: the work is done all the same
+    UpdateQmxAdapterDll(0); // the installation handle is not used: the work is done all the same
     EXPECT_FALSE(corvane.Exists(adapters + L"\\QMX"));
     EXPECT_EQ(clock.sleeps, std::vector<DWORD>{10000});
 }

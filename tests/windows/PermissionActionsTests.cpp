@@ -73,7 +73,7 @@ class RecordingPermissions final : public PermissionPlatform {
 public:
     HRESULT appDataResult = S_OK;
     bool xpOrLater = true;
-    std::map<std::wstring, DWORD> failures;  // target to the error it answers
+    std::map<std::wstring, DWORD> failures; // target to the error it answers
     std::vector<AppliedList> applied;
     int versionTests = 0;
 
@@ -109,9 +109,7 @@ std::wstring Allow(const std::wstring& sid, const wchar_t* mask, unsigned flags)
     return L"allow " + sid + L" " + mask + L" " + std::to_wstring(flags);
 }
 
-Sid SidOf(const std::wstring& text) {
-    return ih::security::SidFromString(text.c_str());
-}
+Sid SidOf(const std::wstring& text) { return ih::security::SidFromString(text.c_str()); }
 
 class PermissionActionTest : public testing::Test {
 protected:
@@ -201,8 +199,8 @@ TEST_F(PermissionActionTest, MissingGroupsAreLeftOutAndLogged) {
     EXPECT_EQ(SetFolderPermissions(), 0u);
     ExpectTree(platform.applied, ExpectedTree(L"S-1-5-19", false, true));
     EXPECT_EQ(ActionLogEntries(),
-              (Entries{L"Unable to load the Onaccess account - will not be added to permissions on the log file", kXpLine,
-                       kXpLine, L"Unable to add OnAccess group to the permissions of the log file"}));
+              (Entries{L"Unable to load the Onaccess account - will not be added to permissions on the log file",
+                       kXpLine, kXpLine, L"Unable to add OnAccess group to the permissions of the log file"}));
 
     ::DeleteFileW((temp / L"Kestro Anti-Virus CustomActions Log.txt").c_str());
     platform.applied.clear();
@@ -417,7 +415,7 @@ TEST_F(LaunchPermissionTest, ProductAdministratorsJoinTheDefaultLaunchPermission
 TEST_F(LaunchPermissionTest, NothingIsWrittenWithoutEverythingItNeeds) {
     const Bytes valid = PlatformDescriptor(DaclForm::Present, {{ACCESS_ALLOWED_ACE_TYPE, L"S-1-5-18", 1}}, false);
     Bytes truncated = valid;
-    truncated.resize(valid.size() - 4);  // the group reaches past the value
+    truncated.resize(valid.size() - 4); // the group reaches past the value
 
     SetDefault(valid, REG_SZ);
     EXPECT_EQ(Run("not binary"), 0u);
@@ -501,8 +499,8 @@ TEST(SetFolderPermissionsExport, SetsTheRealTreeAndRefusesALinkedFile) {
         ::SHCreateDirectoryExW(nullptr, (tree + folder).c_str(), nullptr);
     for (const wchar_t* file : {L"bootstrap.xml", L"Factory.xml", L"Machine.xml", L"Quarantine.xml",
                                 L"storebootstrap.xml", L"QMXIConfigFile.xml"}) {
-        const ih::UniqueFileHandle created(::CreateFileW((tree + L"Config\\" + file).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                         CREATE_ALWAYS, 0, nullptr));
+        const ih::UniqueFileHandle created(
+            ::CreateFileW((tree + L"Config\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(created);
     }
     const std::wstring elsewhere = temp / L"planted.xml";

@@ -59,7 +59,7 @@ TEST_F(PolicyConfigurationTest, RunsTheProgramOnTheFolderAndDeletesIt) {
         ::DeleteFileW(calls.c_str());
         InstallProgram("leave");
         install.WriteFile(L"qmxconf.xml", "<policy/>");
-        const RecordingClock clock(1);  // waits for real: the program ends at once
+        const RecordingClock clock(1); // waits for real: the program ends at once
         EXPECT_EQ(Run(c.folder), 0u);
         EXPECT_EQ(clock.waits, std::vector<DWORD>{30000});
         EXPECT_EQ(ReadLines(calls), std::vector<std::wstring>{c.commandLine});
@@ -88,7 +88,7 @@ TEST_F(PolicyConfigurationTest, AProgramStillRunningAfterTheBoundIsLeftAndReport
     InstallProgram(behaviour.c_str());
     install.WriteFile(L"qmxconf.xml", "<policy/>");
     {
-        const RecordingClock clock;  // the 30 s bound passes in 30 ms
+        const RecordingClock clock; // the 30 s bound passes in 30 ms
         EXPECT_EQ(Run(install.Path()), 0u);
         EXPECT_EQ(clock.waits, std::vector<DWORD>{30000});
     }
@@ -111,8 +111,9 @@ TEST_F(PolicyConfigurationTest, MissingProgramAndBadDataAreNotFatal) {
         EXPECT_EQ(ActionLogBytes(), "");
     }
     EXPECT_EQ(Run(L""), 0u);
-    EXPECT_EQ(ActionLogEntries(), std::vector<std::wstring>{
-                                      L"Empty string returned from GetProperty inside ConfigureQMX - unable to apply policy"});
+    EXPECT_EQ(ActionLogEntries(),
+              std::vector<std::wstring>{
+                  L"Empty string returned from GetProperty inside ConfigureQMX - unable to apply policy"});
     ::DeleteFileW((temp / L"Kestro Anti-Virus CustomActions Log.txt").c_str());
     const HandleCountCheck handles;
     EXPECT_EQ(ConfigureQMX(0), 0u);

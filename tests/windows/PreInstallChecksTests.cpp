@@ -25,13 +25,12 @@ namespace {
 
 using namespace ih::test;
 
-constexpr char kDescription[] =
-    "[PACKAGE]\r\n"
-    "Component1=17,4#1,4#2\r\n"
-    "Component2=3,9#9\r\n"
-    "ServiceLongName1=4#1, Kestro Classic Scanner \r\n"
-    "ServiceLongName2=9#9,Kestro Classic Unlisted\r\n"
-    "ServiceLongName3=4#2,Kestro Classic Monitor\r\n";
+constexpr char kDescription[] = "[PACKAGE]\r\n"
+                                "Component1=17,4#1,4#2\r\n"
+                                "Component2=3,9#9\r\n"
+                                "ServiceLongName1=4#1, Kestro Classic Scanner \r\n"
+                                "ServiceLongName2=9#9,Kestro Classic Unlisted\r\n"
+                                "ServiceLongName3=4#2,Kestro Classic Monitor\r\n";
 
 class PreInstallChecksTest : public testing::Test {
 protected:
@@ -54,13 +53,15 @@ protected:
         ::RegCloseKey(key);
     }
     // The earlier generation installed in `classic`, its uninstaller behaving as told.
-    void InstallClassic(const char* behaviour, DWORD status = 16) const { InstallClassicIn(classic, behaviour, status); }
+    void InstallClassic(const char* behaviour, DWORD status = 16) const {
+        InstallClassicIn(classic, behaviour, status);
+    }
     void InstallClassicIn(const TestFolder& folder, const char* behaviour, DWORD status = 16) const {
         folder.WriteFile(L"ZORL.DLL", "zorl");
         folder.WriteFile(L"WBRUSKNT.inf", kDescription);
         folder.WriteFile(L"behaviour.txt", behaviour);
         ASSERT_TRUE(::CopyFileW(FixturePath(L"classic_setup.exe").c_str(), (folder / L"setup.exe").c_str(), FALSE));
-        WriteRecord(status, folder.Path() + L"\\");  // two trailing backslashes
+        WriteRecord(status, folder.Path() + L"\\"); // two trailing backslashes
     }
     static std::wstring ExpectedUninstallCommand(const TestFolder& where) {
         std::wstring folder = where.Path();
@@ -104,7 +105,8 @@ TEST_F(PreInstallChecksTest, PendingRestartRefusesAndDoesNothingElse) {
     ASSERT_EQ(recorder.Messages().size(), 1u);
     EXPECT_EQ(recorder.Messages()[0].type, INSTALLMESSAGE_ERROR);
     EXPECT_EQ(recorder.Messages()[0].number, 3000);
-    EXPECT_TRUE(recorder.Messages()[0].isNull[0] && recorder.Messages()[0].isNull[1] && recorder.Messages()[0].isNull[2]);
+    EXPECT_TRUE(recorder.Messages()[0].isNull[0] && recorder.Messages()[0].isNull[1] &&
+                recorder.Messages()[0].isNull[2]);
     EXPECT_TRUE(clock.waits.empty());
     EXPECT_FALSE(FileExists(classic / L"setup-called.txt"));
     EXPECT_TRUE(kestro.Exists());
@@ -138,7 +140,8 @@ TEST_F(PreInstallChecksTest, RecordsThatDoNotNameAnInstalledProduct) {
         if (c.record) WriteRecordValues(c.status, c.path);
         if (c.stringStatus) {
             HKEY key = nullptr;
-            ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kestro.Path().c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+            ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kestro.Path().c_str(), 0, KEY_SET_VALUE, &key),
+                      ERROR_SUCCESS);
             ::RegSetValueExW(key, L"Status", 0, REG_SZ, reinterpret_cast<const BYTE*>(string16.c_str()),
                              static_cast<DWORD>((string16.size() + 1) * sizeof(wchar_t)));
             ::RegCloseKey(key);
@@ -167,9 +170,10 @@ TEST_F(PreInstallChecksTest, ClosesTheWindowsAndRunsTheUninstaller) {
     InstallClassic("remove");
     const std::wstring report = temp / L"windows.txt";
     const std::wstring started = UniqueEventName(L"windows");
-    const ChildProcess windows(Quoted(FixturePath(L"window_host.exe")) + L" " + Quoted(report) + L" " + started +
-                                   L" \"Kestro Classic Scanner\" \"Kestro Classic Unlisted\" \"Kestro Classic Monitor\"",
-                               started);
+    const ChildProcess windows(
+        Quoted(FixturePath(L"window_host.exe")) + L" " + Quoted(report) + L" " + started +
+            L" \"Kestro Classic Scanner\" \"Kestro Classic Unlisted\" \"Kestro Classic Monitor\"",
+        started);
     const MessageRecorder recorder;
     PatientClock clock;
     EXPECT_EQ(Run(), 0u);
@@ -201,7 +205,7 @@ TEST_F(PreInstallChecksTest, ProductThatSurvivesItsUninstallerGivesError3002) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ::DeleteFileW((temp / L"Kestro Anti-Virus CustomActions Log.txt").c_str());
-        const TestFolder folder;  // a hanging uninstaller keeps its own file busy
+        const TestFolder folder; // a hanging uninstaller keeps its own file busy
         InstallClassicIn(folder, c.behaviour);
         if (!c.withUninstaller) {
             ASSERT_TRUE(::DeleteFileW((folder / L"setup.exe").c_str()));
@@ -210,7 +214,7 @@ TEST_F(PreInstallChecksTest, ProductThatSurvivesItsUninstallerGivesError3002) {
         UINT result = 0;
         std::vector<DWORD> waits;
         if (c.hangs) {
-            const RecordingClock clock;  // the 5-minute bound passes in 300 ms
+            const RecordingClock clock; // the 5-minute bound passes in 300 ms
             result = Run();
             waits = clock.waits;
         } else {
@@ -225,7 +229,8 @@ TEST_F(PreInstallChecksTest, ProductThatSurvivesItsUninstallerGivesError3002) {
                   std::vector<std::wstring>{L"Uninstallation of Classic QMX was unsuccessful - exiting installation"});
         EXPECT_TRUE(kestro.Exists());
         if (c.withUninstaller) {
-            EXPECT_EQ(ReadLines(folder / L"setup-called.txt"), std::vector<std::wstring>{ExpectedUninstallCommand(folder)});
+            EXPECT_EQ(ReadLines(folder / L"setup-called.txt"),
+                      std::vector<std::wstring>{ExpectedUninstallCommand(folder)});
         }
     }
 }
@@ -238,7 +243,7 @@ TEST(ClassicProduct, PathValuesAreReadWithinTheirBounds) {
     struct Case {
         const char* what;
         DWORD type;
-        std::wstring stored;  // exactly the characters stored
+        std::wstring stored; // exactly the characters stored
         bool ok;
         std::wstring expected;
     } const cases[] = {

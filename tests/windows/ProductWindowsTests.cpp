@@ -27,9 +27,8 @@ protected:
     // A window host showing `windows` (options and titles, see WindowHost.cpp).
     ChildProcess ShowWindows(const std::wstring& windows) const {
         const std::wstring started = UniqueEventName(L"windows");
-        return ChildProcess(Quoted(FixturePath(L"window_host.exe")) + L" " + Quoted(report) + L" " + started + L" " +
-                                windows,
-                            started);
+        return ChildProcess(
+            Quoted(FixturePath(L"window_host.exe")) + L" " + Quoted(report) + L" " + started + L" " + windows, started);
     }
     static UINT Run() {
         const HandleCountCheck handles;
@@ -50,14 +49,14 @@ protected:
 };
 
 TEST_F(ProductWindowsTest, MainWindowExitsAndScanWindowsCloseInAnyLetterCase) {
-    const ChildProcess host = ShowWindows(
-        L"/class=Kestro.MainFrame \"Kestro Anti-Virus\" \"Kestro Anti-Virus Settings\" "
-        L"/class=Kestro.QMX.ScanDlg \"Scan one\" "
-        L"/class=Kestro.QMX.ScanDlgOther \"Not a scan\" /class=IhTestWindowHost \"Kestro Anti-Virus\"");
+    const ChildProcess host =
+        ShowWindows(L"/class=Kestro.MainFrame \"Kestro Anti-Virus\" \"Kestro Anti-Virus Settings\" "
+                    L"/class=Kestro.QMX.ScanDlg \"Scan one\" "
+                    L"/class=Kestro.QMX.ScanDlgOther \"Not a scan\" /class=IhTestWindowHost \"Kestro Anti-Virus\"");
     // Class names are per process and without regard to case within one, so
     // the other spelling comes from a second process.
     const ChildProcess otherCase = ShowWindows(L"/class=kestro.qmx.SCANDLG \"Scan two\"");
-    const RecordingClock clock(50);  // a 10 s pass takes 200 ms
+    const RecordingClock clock(50); // a 10 s pass takes 200 ms
     EXPECT_EQ(Run(), 0u);
 
     EXPECT_FALSE(WindowExists(L"Kestro.QMX.ScanDlg", L"Scan one"));
@@ -76,9 +75,8 @@ TEST_F(ProductWindowsTest, MainWindowExitsAndScanWindowsCloseInAnyLetterCase) {
 }
 
 TEST_F(ProductWindowsTest, AScanWindowThatStaysIsWaitedForThirtyPasses) {
-    const ChildProcess host =
-        ShowWindows(L"/class=Kestro.QMX.ScanDlg \"Closes\" /ignore-close \"Stays\"");
-    const RecordingClock clock;  // 300 s of waiting pass in 300 ms
+    const ChildProcess host = ShowWindows(L"/class=Kestro.QMX.ScanDlg \"Closes\" /ignore-close \"Stays\"");
+    const RecordingClock clock; // 300 s of waiting pass in 300 ms
     EXPECT_EQ(Run(), 0u);
     EXPECT_EQ(Reported(2), (std::vector<std::wstring>{L"progress-close Closes", L"progress-close Stays"}));
     EXPECT_TRUE(WindowExists(L"Kestro.QMX.ScanDlg", L"Stays")) << "left open";

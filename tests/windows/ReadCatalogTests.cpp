@@ -37,8 +37,8 @@ protected:
 
     struct Result {
         UINT code;
-        std::wstring engineOnly;     // QMXIONLY afterwards
-        std::wstring updateDrivers;  // UPDATEDRIVERS afterwards
+        std::wstring engineOnly;    // QMXIONLY afterwards
+        std::wstring updateDrivers; // UPDATEDRIVERS afterwards
         std::vector<std::wstring> log;
     };
 
@@ -71,10 +71,11 @@ TEST_F(ReadCatalogTest, SetsEachPropertyOnItsOwnDecision) {
         std::wstring engineOnly, updateDrivers;
     } const cases[] = {
         {"nothing changed", Installed(), Installed(), L"1", L"0"},
-        {"engine library and data changed", Installed(), Installed().Entry("QMXI.dll", 14).Entry("new.vdb", 1), L"1", L"0"},
+        {"engine library and data changed", Installed(), Installed().Entry("QMXI.dll", 14).Entry("new.vdb", 1), L"1",
+         L"0"},
         {"program changed, drivers did not", Installed(), Installed().Entry("QMX.exe", 11), L"", L"0"},
-        {"control driver changed (lower case)", Installed(),
-         Installed().Entry("drivers\\qmxonaccesscontrol.sys", 12), L"", L"0"},
+        {"control driver changed (lower case)", Installed(), Installed().Entry("drivers\\qmxonaccesscontrol.sys", 12),
+         L"", L"0"},
         {"control driver changed", Installed(), Installed().Entry("Drivers\\QMXONACCESSCONTROL.SYS", 12), L"", L""},
         {"new filter driver", Installed(), Installed().Entry("QMXONACCESSFILTER.SYS", 1), L"", L"0"},
         {"many records across reads", many, manyChanged, L"1", L"0"},
@@ -109,7 +110,7 @@ TEST_F(ReadCatalogTest, MissingOrUnreadableCatalogueMeansAFullUpdate) {
     byte40[40] = 'x';
     struct Case {
         const char* what;
-        const wchar_t* installed;  // null: no file
+        const wchar_t* installed; // null: no file
         std::string installedBytes;
         const wchar_t* update;
         std::string updateBytes;
@@ -121,8 +122,8 @@ TEST_F(ReadCatalogTest, MissingOrUnreadableCatalogueMeansAFullUpdate) {
         {"installed header length 85", L"cidsync.upd", CatalogueBuilder({}, 85).Bytes(), L"cidsync.upd", good,
          kBadCatalogue},
         {"installed byte 40 not zero", L"cidsync.upd", byte40, L"cidsync.upd", good, kBadCatalogue},
-        {"update ends after its name block", L"cidsync.upd", good, L"cidsync.upd", CatalogueBuilder({"a"}).Unterminated(),
-         kBadCatalogue},
+        {"update ends after its name block", L"cidsync.upd", good, L"cidsync.upd",
+         CatalogueBuilder({"a"}).Unterminated(), kBadCatalogue},
         {"update truncated in a record", L"cidsync.upd", good, L"cidsync.upd", good.substr(0, good.size() - 9),
          kBadCatalogue},
         {"empty update file", L"cidsync.upd", good, L"cidsync.upd", "", kBadCatalogue},
@@ -191,7 +192,8 @@ TEST_F(ReadCatalogTest, UnreadablePropertyIsFatal) {
     const HandleCountCheck handles;
     EXPECT_EQ(ReadCatalog(0), 1603u);
     EXPECT_TRUE(handles.Unchanged());
-    EXPECT_EQ(ActionLogEntries(), std::vector<std::wstring>{L"Error getting INSTALLDIR inside ReadCatalog custom action"});
+    EXPECT_EQ(ActionLogEntries(),
+              std::vector<std::wstring>{L"Error getting INSTALLDIR inside ReadCatalog custom action"});
 }
 
 } // namespace

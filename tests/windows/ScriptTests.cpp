@@ -49,7 +49,7 @@ protected:
 
     std::wstring Data() const {
         std::wstring scriptFolder = scripts.Path();
-        scriptFolder.pop_back();  // %ScriptPath% comes without a trailing backslash
+        scriptFolder.pop_back(); // %ScriptPath% comes without a trailing backslash
         return install.Path() + L"\"" + scriptFolder + L"\"6.1.0";
     }
 
@@ -75,8 +75,8 @@ protected:
 
     std::optional<DWORD> Record(const std::wstring& name) const {
         DWORD value = 0, size = sizeof value, type = 0;
-        if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kestro\\QMXService\\ScriptCheck", name.c_str(),
-                           RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
+        if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kestro\\QMXService\\ScriptCheck", name.c_str(), RRF_RT_ANY,
+                           &type, &value, &size) != ERROR_SUCCESS ||
             type != REG_DWORD)
             return std::nullopt;
         return value;
@@ -172,14 +172,14 @@ TEST_F(ScriptStageTest, ExitRules) {
         std::string line;
         UINT result;
     } const cases[] = {
-        {"[0]%ScriptPath%\\a.exe 0 zero", 1603},  // exit code 0 fails when the rule is 0
+        {"[0]%ScriptPath%\\a.exe 0 zero", 1603}, // exit code 0 fails when the rule is 0
         {"[3]%ScriptPath%\\a.exe 4 four", 0},
         {"[-1]%ScriptPath%\\a.exe -1 minus", 1603},
         {"[NoneWait]%ScriptPath%\\a.exe 9 ignored", 0},
         {"%ScriptPath%\\a.exe 1 default", 0},
         {"[RunAlways, 2]%ScriptPath%\\a.exe 2 always", 1603},
-        {"%ScriptPath%\\missing.exe", 1603},  // cannot be started
-        {"[RunAlways] %ScriptPath%\\a.exe 0 " + std::string(5000, 'x'), 0},  // a long line is read whole
+        {"%ScriptPath%\\missing.exe", 1603},                                // cannot be started
+        {"[RunAlways] %ScriptPath%\\a.exe 0 " + std::string(5000, 'x'), 0}, // a long line is read whole
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line.substr(0, 60));
@@ -203,7 +203,8 @@ TEST_F(ScriptStageTest, NotWaitedForIsRecordedAtOnce) {
 TEST_F(ScriptStageTest, BatchFilesRunThroughTheCommandInterpreter) {
     scripts.WriteFile(L"ok.bat", "@echo batch %1>>\"%~dp0runs.txt\"\r\n@exit /b 0\r\n");
     scripts.WriteFile(L"bad.bat", "@echo bad>>\"%~dp0runs.txt\"\r\n@exit /b 3\r\n");
-    Configure({{"BeforeScript", "[3]%ScriptPath%\\ok.bat %QmxVersion%"}, {"BeforeScript1", "[3]%ScriptPath%\\bad.bat"}});
+    Configure(
+        {{"BeforeScript", "[3]%ScriptPath%\\ok.bat %QmxVersion%"}, {"BeforeScript1", "[3]%ScriptPath%\\bad.bat"}});
     EXPECT_EQ(Run(RunBeforeScripts, L"RunPreLaunchScript"), 1603u);
     EXPECT_EQ(Runs(), (Lines{"batch 6.1.0", "bad"}));
     EXPECT_EQ(Record(L"ok.bat"), ChecksumOf(L"ok.bat"));
@@ -222,7 +223,7 @@ TEST_F(ScriptStageTest, NoListMeansNothingToDo) {
 TEST_F(ScriptStageTest, NoScriptFolderNeverReadsTheDriveRoot) {
     wchar_t previous[MAX_PATH] = {};
     ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
-    ASSERT_TRUE(::SetCurrentDirectoryW(install.Path().c_str()));  // the drive the installer runs on
+    ASSERT_TRUE(::SetCurrentDirectoryW(install.Path().c_str())); // the drive the installer runs on
     wchar_t planted[MAX_PATH] = {};
     ASSERT_GT(::GetFullPathNameW(L"\\QMX.CFG", MAX_PATH, planted, nullptr), 0u);
     ASSERT_EQ(::GetFileAttributesW(planted), INVALID_FILE_ATTRIBUTES) << "nothing of ours at the root before";
@@ -265,7 +266,8 @@ TEST_F(ScriptStageTest, UnreadableAndEmptyDataPerAction) {
         {"RunPreLaunchScripts", RunPreLaunchScripts, L"CustomActionData", 0,
          L"Error getting CFGPath property in RunPreLaunchScripts",
          L"Empty string returned from GetProperty inside RunPreLaunchScripts. Fatal error"},
-        {"RunAfterScripts", RunAfterScripts, L"CustomActionData", 0, L"Error getting CFGPath property in RunAfterScripts",
+        {"RunAfterScripts", RunAfterScripts, L"CustomActionData", 0,
+         L"Error getting CFGPath property in RunAfterScripts",
          L"Empty string returned from GetProperty inside RunAfterScripts. Fatal error"},
         {"RunErrorScripts", RunErrorScripts, L"CustomActionData", 1603,
          L"Error getting CFGPath property in RunErrorScripts",

@@ -72,8 +72,8 @@ TEST_F(SecurityCenterTest, InstallLogsTheFirstFailureAndStops) {
     struct Case {
         const wchar_t* call;
         HRESULT result;
-        std::size_t callsMade;  // of the registration's calls
-        const wchar_t* line;    // nullptr: nothing logged
+        std::size_t callsMade; // of the registration's calls
+        const wchar_t* line;   // nullptr: nothing logged
     } const cases[] = {
         {L"ConnectServer", static_cast<HRESULT>(0x8004100E), 1,
          L"Error returned from CWindowsSecurityCenter::Install() was: -2147217394"},
@@ -81,7 +81,7 @@ TEST_F(SecurityCenterTest, InstallLogsTheFirstFailureAndStops) {
          L"Error returned from CWindowsSecurityCenter::Install() was: -2147217406"},
         {L"SpawnInstance", E_OUTOFMEMORY, 4, L"Error returned from CWindowsSecurityCenter::Install() was: -2147024882"},
         {L"PutInstance", E_ACCESSDENIED, 9, L"Error returned from CWindowsSecurityCenter::Install() was: -2147024891"},
-        {L"Put displayName", E_FAIL, 9, nullptr},  // Put's results are not examined
+        {L"Put displayName", E_FAIL, 9, nullptr}, // Put's results are not examined
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.call, c.call + wcslen(c.call)));
@@ -106,7 +106,9 @@ TEST_F(SecurityCenterTest, UninstallRemovesTheInstanceAndTheMonitoringFlag) {
     } const cases[] = {
         {"registered", true, nullptr, {}},
         {"never registered: not found is success", false, nullptr, {}},
-        {"deletion refused", true, L"DeleteInstance",
+        {"deletion refused",
+         true,
+         L"DeleteInstance",
          {L"Error returned from CWindowsSecurityCenter::Uninstall() was: -2147024891"}},
     };
     for (const Case& c : cases) {
@@ -135,7 +137,8 @@ TEST_F(SecurityCenterTest, TheHostThreadsApartmentIsKept) {
     struct Case {
         const char* what;
         DWORD model;
-    } const cases[] = {{"single-threaded host", COINIT_APARTMENTTHREADED}, {"multi-threaded host", COINIT_MULTITHREADED}};
+    } const cases[] = {{"single-threaded host", COINIT_APARTMENTTHREADED},
+                       {"multi-threaded host", COINIT_MULTITHREADED}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(::CoInitializeEx(nullptr, c.model), S_OK);

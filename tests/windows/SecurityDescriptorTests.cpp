@@ -46,9 +46,11 @@ TEST(PlatformAcl, BuiltAclEqualsThePlatformsOwn) {
     dacl.AddAllowed(kSystem, GENERIC_READ, 0);
     dacl.AddAllowed(kEveryone, 0xE0000040, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
     const Bytes platform = PlatformAcl(ACL_REVISION, [](PACL acl) {
-        EXPECT_TRUE(::AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, GENERIC_ALL, Psid(kAdmins)));
+        EXPECT_TRUE(::AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, GENERIC_ALL,
+                                            Psid(kAdmins)));
         EXPECT_TRUE(::AddAccessAllowedAceEx(acl, ACL_REVISION, 0, GENERIC_READ, Psid(kSystem)));
-        EXPECT_TRUE(::AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0xE0000040, Psid(kEveryone)));
+        EXPECT_TRUE(::AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, 0xE0000040,
+                                            Psid(kEveryone)));
     });
     EXPECT_EQ(*dacl.BinaryAcl(), platform);
     EXPECT_TRUE(::IsValidAcl(reinterpret_cast<PACL>(const_cast<std::uint8_t*>(dacl.BinaryAcl()->data()))));
@@ -76,10 +78,10 @@ TEST(PlatformAcl, LoadsThePlatformsListWithObjectEntriesAndRebuildsItCanonically
     });
     Dacl dacl;
     dacl.LoadFromBinary(platform);
-    ASSERT_EQ(dacl.Count(), 3u);  // the audit entry is dropped
+    ASSERT_EQ(dacl.Count(), 3u); // the audit entry is dropped
     ACL_SIZE_INFORMATION size{};
-    ASSERT_TRUE(::GetAclInformation(reinterpret_cast<PACL>(const_cast<std::uint8_t*>(platform.data())), &size, sizeof size,
-                                    AclSizeInformation));
+    ASSERT_TRUE(::GetAclInformation(reinterpret_cast<PACL>(const_cast<std::uint8_t*>(platform.data())), &size,
+                                    sizeof size, AclSizeInformation));
     EXPECT_EQ(size.AceCount, 4u);
 
     // Denied before allowed, plain before object: system, everyone (object), admins.
@@ -102,7 +104,8 @@ Bytes PlatformDescriptor(const Bytes* dacl) {
     });
     EXPECT_TRUE(::SetSecurityDescriptorSacl(&absolute, TRUE, reinterpret_cast<PACL>(sacl.data()), FALSE));
     Bytes daclCopy = dacl ? *dacl : Bytes{};
-    EXPECT_TRUE(::SetSecurityDescriptorDacl(&absolute, dacl != nullptr, dacl ? reinterpret_cast<PACL>(daclCopy.data()) : nullptr, FALSE));
+    EXPECT_TRUE(::SetSecurityDescriptorDacl(&absolute, dacl != nullptr,
+                                            dacl ? reinterpret_cast<PACL>(daclCopy.data()) : nullptr, FALSE));
     DWORD size = 0;
     ::MakeSelfRelativeSD(&absolute, nullptr, &size);
     Bytes block(size);
@@ -133,9 +136,8 @@ Bytes OwnerOf(PSECURITY_DESCRIPTOR descriptor) {
 }
 
 TEST(PlatformDescriptor, SetDaclReplacesTheListAndKeepsOwnerGroupAndSacl) {
-    const Bytes oldAcl = PlatformAcl(ACL_REVISION, [](PACL acl) {
-        EXPECT_TRUE(::AddAccessAllowedAce(acl, ACL_REVISION, 1, Psid(kEveryone)));
-    });
+    const Bytes oldAcl = PlatformAcl(
+        ACL_REVISION, [](PACL acl) { EXPECT_TRUE(::AddAccessAllowedAce(acl, ACL_REVISION, 1, Psid(kEveryone))); });
     const Bytes source = PlatformDescriptor(&oldAcl);
     SecurityDescriptor descriptor;
     descriptor.AssignSelfRelative(source);

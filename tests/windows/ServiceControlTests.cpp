@@ -109,8 +109,9 @@ TEST_F(SetServiceXpTest, TheMainServiceRunsAsTheLocalServiceAccount) {
 
 TEST_F(SetServiceXpTest, AMissingMainServiceIsFatalWithThePlatformsError) {
     EXPECT_EQ(Run(SetServiceXP), 1603u);
-    EXPECT_EQ(ActionLogEntries(),
-              std::vector<std::wstring>{L"Unable to get a handle to the Kestro Anti-Virus Service, error returned: 1060"});
+    EXPECT_EQ(
+        ActionLogEntries(),
+        std::vector<std::wstring>{L"Unable to get a handle to the Kestro Anti-Virus Service, error returned: 1060"});
 }
 
 class RollbackDeleteServiceTest : public ServiceActionTest {
@@ -163,8 +164,9 @@ TEST_F(RollbackDeleteServiceTest, AServiceThatCannotTakeAStopIsStillDeleted) {
 
 TEST_F(RollbackDeleteServiceTest, NoServiceIsLoggedAndNotAFailure) {
     EXPECT_EQ(Run(RollbackDeleteService), 0u);
-    EXPECT_EQ(ActionLogEntries(), std::vector<std::wstring>{
-                                      L"Unable to open the QMXService service - it either cannot be stopped or is not installed"});
+    EXPECT_EQ(ActionLogEntries(),
+              std::vector<std::wstring>{
+                  L"Unable to open the QMXService service - it either cannot be stopped or is not installed"});
 }
 
 // The helper's own promise, which every test above leans on: a fixture that
@@ -190,8 +192,7 @@ TEST(ScopedServiceRemoval, EndsAFixtureThatDoesNotStop) {
 class ControlSetTree {
 public:
     explicit ControlSetTree(const std::wstring& set)
-        : ownsSet_(!KeyExists(L"SYSTEM\\" + set)),
-          set_(L"SYSTEM\\" + set),
+        : ownsSet_(!KeyExists(L"SYSTEM\\" + set)), set_(L"SYSTEM\\" + set),
           control_(HKEY_LOCAL_MACHINE, set_ + L"\\Services\\QMXOnAccess control"),
           filter_(HKEY_LOCAL_MACHINE, set_ + L"\\Services\\QMXOnAccess filter"),
           controlSource_(HKEY_LOCAL_MACHINE, set_ + L"\\Services\\EventLog\\System\\QMXOnAccess control"),
@@ -212,7 +213,9 @@ public:
     bool DriverKeysGone() const {
         return !control_.Exists() && !filter_.Exists() && !controlSource_.Exists() && !filterSource_.Exists();
     }
-    bool NeighboursKept() const { return neighbour_.Exists(L"Parameters") && KeyExists(set_ + L"\\Services\\EventLog\\System"); }
+    bool NeighboursKept() const {
+        return neighbour_.Exists(L"Parameters") && KeyExists(set_ + L"\\Services\\EventLog\\System");
+    }
     static bool KeyExists(const std::wstring& path) {
         HKEY key = nullptr;
         if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;

@@ -31,8 +31,9 @@ std::wstring PlatformStringOf(const Sid& sid) {
 }
 
 TEST(PlatformSid, WellKnownTableEqualsThePlatformsIdentifiers) {
-    const WellKnownSid all[] = {WellKnownSid::Everyone,      WellKnownSid::InteractiveUsers, WellKnownSid::AuthenticatedUsers,
-                                WellKnownSid::LocalSystem,   WellKnownSid::Administrators,   WellKnownSid::Users,
+    const WellKnownSid all[] = {WellKnownSid::Everyone,           WellKnownSid::InteractiveUsers,
+                                WellKnownSid::AuthenticatedUsers, WellKnownSid::LocalSystem,
+                                WellKnownSid::Administrators,     WellKnownSid::Users,
                                 WellKnownSid::PowerUsers};
     for (const WellKnownSid which : all) {
         const Sid sid = Sid::FromWellKnown(which);

@@ -97,9 +97,9 @@ public:
                                      scheduler.put_void()),
                   S_OK);
         ih::ComPtr<ITask> task;
-        ASSERT_EQ(scheduler->NewWorkItem(name.c_str(), kTaskClass, kTaskInterface,
-                                         reinterpret_cast<IUnknown**>(task.put())),
-                  S_OK);
+        ASSERT_EQ(
+            scheduler->NewWorkItem(name.c_str(), kTaskClass, kTaskInterface, reinterpret_cast<IUnknown**>(task.put())),
+            S_OK);
         ASSERT_EQ(task->SetApplicationName(L"C:\\windows\\notepad.exe"), S_OK);
         if (data) {
             ASSERT_EQ(task->SetWorkItemData(static_cast<WORD>(data->size()), const_cast<BYTE*>(data->data())), S_OK);
@@ -178,8 +178,16 @@ protected:
 };
 
 TEST_F(UninstallCleanupTest, DeleteOtherFilesRemovesTheProductsLeftOvers) {
-    const char* installFiles[] = {"a.IDE", "b.DAT", "c.vdb", "cidsync.upd", "QMXONACCESSDRIV.INF",
-                                  "Zorl.dll", "KMTQ.dll", "ConfigureQMX.exe", "keep.txt", "QMXI.dll"};
+    const char* installFiles[] = {"a.IDE",
+                                  "b.DAT",
+                                  "c.vdb",
+                                  "cidsync.upd",
+                                  "QMXONACCESSDRIV.INF",
+                                  "Zorl.dll",
+                                  "KMTQ.dll",
+                                  "ConfigureQMX.exe",
+                                  "keep.txt",
+                                  "QMXI.dll"};
     for (const char* name : installFiles) install.WriteFile(std::wstring(name, name + strlen(name)), "left over");
     ASSERT_TRUE(::SetFileAttributesW((install / L"c.vdb").c_str(), FILE_ATTRIBUTE_READONLY));
     WriteAt(productData + L"Config\\Machine.xml");
@@ -206,13 +214,13 @@ TEST_F(UninstallCleanupTest, DeleteOtherFilesRemovesTheProductsLeftOvers) {
     ASSERT_EQ(TestWorkItems::Names().size(), 6u);
 
     std::wstring folder = install.Path();
-    folder.pop_back();  // the action adds the separator
+    folder.pop_back(); // the action adds the separator
     EXPECT_EQ(RunCounted(DeleteOtherFiles, folder), 0u);
 
     for (const char* kept : {"keep.txt", "QMXI.dll"})
         EXPECT_TRUE(FileExists(install / std::wstring(kept, kept + strlen(kept)))) << kept;
-    for (const char* gone : {"a.IDE", "b.DAT", "c.vdb", "cidsync.upd", "QMXONACCESSDRIV.INF", "Zorl.dll", "KMTQ.dll",
-                             "ConfigureQMX.exe"})
+    for (const char* gone :
+         {"a.IDE", "b.DAT", "c.vdb", "cidsync.upd", "QMXONACCESSDRIV.INF", "Zorl.dll", "KMTQ.dll", "ConfigureQMX.exe"})
         EXPECT_FALSE(FileExists(install / std::wstring(gone, gone + strlen(gone)))) << gone;
     EXPECT_FALSE(FileExists(productData + L"Config\\Machine.xml"));
     EXPECT_TRUE(FileExists(productData + L"Config\\keep.ini"));
@@ -230,8 +238,8 @@ TEST_F(UninstallCleanupTest, DeleteOtherFilesRemovesTheProductsLeftOvers) {
 
     const std::wstring infected = productData + L"Infected\\";
     std::wstring expected;
-    for (const char* name : {"a.IDE", "b.DAT", "c.vdb", "cidsync.upd", "QMXONACCESSDRIV.INF", "Zorl.dll", "KMTQ.dll",
-                             "ConfigureQMX.exe"})
+    for (const char* name :
+         {"a.IDE", "b.DAT", "c.vdb", "cidsync.upd", "QMXONACCESSDRIV.INF", "Zorl.dll", "KMTQ.dll", "ConfigureQMX.exe"})
         expected += Attempt(install / std::wstring(name, name + strlen(name)));
     expected += Attempt(productData + L"Config\\Machine.xml");
     expected += Attempt(productData + L"logs\\QMX1.txt");

@@ -29,8 +29,8 @@ constexpr wchar_t kBlanketFailed[] =
 struct Notice {
     const char* name;
     Action action;
-    const wchar_t* stateCall;  // the fixture's record of the state call
-    long long valueAfter;      // "UpdateState" after the call, starting from 7
+    const wchar_t* stateCall; // the fixture's record of the state call
+    long long valueAfter;     // "UpdateState" after the call, starting from 7
     const wchar_t* create;
     const wchar_t* lookUp;
     const wchar_t* noInterface;
@@ -90,7 +90,7 @@ protected:
     // keeps two handles per failed local-server activation (measured with the
     // bare call), so the action may keep what that call keeps and no more.
     void RunUnregistered(Action action) const {
-        PlatformCostOfUnregisteredCreation();  // its first time keeps more, for good
+        PlatformCostOfUnregisteredCreation(); // its first time keeps more, for good
         const std::size_t platform = PlatformCostOfUnregisteredCreation();
         const std::size_t before = ProcessHandleCount();
         EXPECT_EQ(action(package.Handle()), 0u);
@@ -134,7 +134,7 @@ TEST_F(UpdateNoticesTest, EachNoticeReachesTheComponentAndBalancesCom) {
 
 TEST_F(UpdateNoticesTest, FailuresAreLoggedAndTheActionsStillSucceed) {
     struct Case {
-        const wchar_t* behaviour;  // nullptr: the class is not registered (last: it stays so)
+        const wchar_t* behaviour; // nullptr: the class is not registered (last: it stays so)
         std::vector<std::wstring> (*lines)(const Notice&);
         bool stateCalled;
         bool blanketSet;
@@ -161,7 +161,9 @@ TEST_F(UpdateNoticesTest, FailuresAreLoggedAndTheActionsStillSucceed) {
             }
             EXPECT_EQ(ActionLogEntries(), c.lines(notice));
             const std::vector<std::wstring> calls = fixtures.Calls();
-            auto has = [&](const std::wstring& line) { return std::find(calls.begin(), calls.end(), line) != calls.end(); };
+            auto has = [&](const std::wstring& line) {
+                return std::find(calls.begin(), calls.end(), line) != calls.end();
+            };
             EXPECT_EQ(has(notice.stateCall), c.stateCalled);
             EXPECT_EQ(has(kBlanketLine), c.blanketSet);
             EXPECT_EQ(has(kLookUpLine), c.behaviour != nullptr);
@@ -174,10 +176,11 @@ TEST_F(UpdateNoticesTest, FailuresAreLoggedAndTheActionsStillSucceed) {
 }
 
 TEST_F(UpdateNoticesTest, SecurityCenterFailureOfAFailedUpdateIsLoggedAndTheNoticeGoesOn) {
-    ::SHDeleteKeyW(HKEY_CURRENT_USER, kInstanceKey);  // never registered
+    ::SHDeleteKeyW(HKEY_CURRENT_USER, kInstanceKey); // never registered
     Run(SetUpdateFailed);
     EXPECT_EQ(ActionLogEntries(),
-              std::vector<std::wstring>{L"Error returned from CWindowsSecurityCenter::SetOnAccessEnabled() was: -2147217406"});
+              std::vector<std::wstring>{
+                  L"Error returned from CWindowsSecurityCenter::SetOnAccessEnabled() was: -2147217406"});
     const std::vector<std::wstring> calls = fixtures.Calls();
     EXPECT_NE(std::find(calls.begin(), calls.end(), L"SetUpdateState 2"), calls.end());
     EXPECT_EQ(std::find(calls.begin(), calls.end(), L"PutInstance 1"), calls.end());
@@ -189,7 +192,7 @@ TEST_F(UpdateNoticesTest, TheRegistryValueIsWrittenOnlyWhereItsKeysAre) {
         const char* what;
         Action action;
         bool serviceKey, statusKey;
-        long long valueAfter;  // -1: no value (and no subkey made)
+        long long valueAfter; // -1: no value (and no subkey made)
     } const cases[] = {
         {"begin without the subkey", SetUpdateBegin, true, false, -1},
         {"failed without the subkey", SetUpdateFailed, true, false, -1},

@@ -37,7 +37,7 @@ int Usage() {
 }
 
 void Complain(const std::string& text) {
-    std::fflush(stdout);  // keeps the lines in order where both streams go to one place
+    std::fflush(stdout); // keeps the lines in order where both streams go to one place
     std::fprintf(stderr, "ih-catalogue: %s\n", text.c_str());
 }
 
@@ -160,7 +160,8 @@ int Build(const std::vector<std::string>& arguments) {
     }
     for (const CatalogueItem& item : collector.Items()) {
         if (item.stamp == 0)
-            Complain("warning: " + Printable(item.name) + ": its checksum is 0, and ReadCatalog never compares an entry stamped 0");
+            Complain("warning: " + Printable(item.name) +
+                     ": its checksum is 0, and ReadCatalog never compares an entry stamped 0");
     }
     const std::size_t count = collector.Items().size();
     std::printf("%s: %zu %s\n", ShownPath(output).c_str(), count, count == 1 ? "entry" : "entries");
@@ -174,12 +175,9 @@ fs::path CatalogueAt(const std::string& argument) {
 
 std::string ParseFailure(std::int32_t result) {
     switch (result) {
-    case kCatalogueCannotOpen:
-        return "cannot be opened (" + Hex32(static_cast<std::uint32_t>(result)) + ")";
-    case kCatalogueOutOfMemory:
-        return "too large to read (" + Hex32(static_cast<std::uint32_t>(result)) + ")";
-    default:
-        return "is not a catalogue the library reads (" + Hex32(static_cast<std::uint32_t>(result)) + ")";
+    case kCatalogueCannotOpen: return "cannot be opened (" + Hex32(static_cast<std::uint32_t>(result)) + ")";
+    case kCatalogueOutOfMemory: return "too large to read (" + Hex32(static_cast<std::uint32_t>(result)) + ")";
+    default: return "is not a catalogue the library reads (" + Hex32(static_cast<std::uint32_t>(result)) + ")";
     }
 }
 
@@ -202,10 +200,8 @@ int Dump(const std::vector<std::string>& arguments) {
 
 std::string Why(const CatalogueDifference& difference) {
     switch (difference.change) {
-    case CatalogueChange::Removed:
-        return "not compared";
-    case CatalogueChange::Unstamped:
-        return "stamp 0, not compared";
+    case CatalogueChange::Removed: return "not compared";
+    case CatalogueChange::Unstamped: return "stamp 0, not compared";
     default:
         return std::string(difference.engineFile ? "engine file" : "not an engine file") +
                (difference.driverFile ? ", driver" : "");
@@ -214,20 +210,14 @@ std::string Why(const CatalogueDifference& difference) {
 
 std::string ChangeWord(CatalogueChange change) {
     switch (change) {
-    case CatalogueChange::Added:
-        return "added";
-    case CatalogueChange::Changed:
-        return "changed";
-    case CatalogueChange::Removed:
-        return "removed";
-    default:
-        return "ignored";
+    case CatalogueChange::Added: return "added";
+    case CatalogueChange::Changed: return "changed";
+    case CatalogueChange::Removed: return "removed";
+    default: return "ignored";
     }
 }
 
-std::string StampOf(const CatalogueEntry* entry) {
-    return entry ? Hex32(entry->stamp) : "-";
-}
+std::string StampOf(const CatalogueEntry* entry) { return entry ? Hex32(entry->stamp) : "-"; }
 
 // Names joined for a verdict line; a long list ends in a count.
 std::string Names(const std::vector<std::string>& names) {
@@ -257,8 +247,8 @@ int Compare(const std::vector<std::string>& arguments) {
 
     bool driversChanged = false;
     std::vector<CatalogueDifference> differences;
-    const bool engineOnly = CompareCatalogues(lists[0], lists[1], kControlDriverName, kFilterDriverName,
-                                              driversChanged, SystemLeadByte, &differences);
+    const bool engineOnly = CompareCatalogues(lists[0], lists[1], kControlDriverName, kFilterDriverName, driversChanged,
+                                              SystemLeadByte, &differences);
     std::vector<std::string> notEngine, changedDrivers, newDrivers;
     std::size_t counted = 0;
     if (!differences.empty())

@@ -53,7 +53,7 @@ std::string CatalogueBytes(const std::vector<CatalogueItem>& items) {
     // Bytes 0-79 mean nothing to the reader (byte 40 must be 0): zeros.
     std::string bytes(80, '\0');
     Append16(bytes, static_cast<std::uint16_t>(update::kCatalogueHeaderLength));
-    Append16(bytes, 0);  // no name block
+    Append16(bytes, 0); // no name block
     for (const CatalogueItem& item : items) {
         Append32(bytes, static_cast<std::uint32_t>(8 + item.name.size() + 1));
         Append32(bytes, 0);

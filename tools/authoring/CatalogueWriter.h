@@ -10,7 +10,7 @@
 namespace ih::tools {
 
 struct CatalogueItem {
-    std::string name;  // 8-bit text, "\" between folders
+    std::string name; // 8-bit text, "\" between folders
     std::uint32_t stamp = 0;
 };
 

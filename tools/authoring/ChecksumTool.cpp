@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
             if (checksum.value) {
                 std::printf("%s  %s\n", Hex32(*checksum.value).c_str(), argv[i]);
             } else {
-                std::fflush(stdout);  // keeps the lines in order where both streams go to one place
+                std::fflush(stdout); // keeps the lines in order where both streams go to one place
                 std::fprintf(stderr, "ih-checksum: %s: %s\n", argv[i], checksum.error.c_str());
                 status = 1;
             }

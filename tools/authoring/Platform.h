@@ -29,8 +29,8 @@ std::string ShownPath(const std::filesystem::path& path);
 std::int32_t ReadCatalogueFile(const std::filesystem::path& path, update::CatalogueList& list);
 
 struct FileChecksum {
-    std::optional<std::uint32_t> value;  // nothing when the file could not be read
-    std::string error;                   // why, in the system's words
+    std::optional<std::uint32_t> value; // nothing when the file could not be read
+    std::string error;                  // why, in the system's words
 };
 // The file checksum with which the script runner records a script program.
 FileChecksum ChecksumFile(const std::filesystem::path& path);

@@ -47,23 +47,15 @@ private:
     int error_ = 0;
 };
 
-StdioFile OpenForReading(const std::filesystem::path& path) {
-    return StdioFile(std::fopen(path.c_str(), "rb"));
-}
+StdioFile OpenForReading(const std::filesystem::path& path) { return StdioFile(std::fopen(path.c_str(), "rb")); }
 
 } // namespace
 
-std::filesystem::path PathFromText(std::string_view text) {
-    return std::filesystem::path(std::string(text));
-}
+std::filesystem::path PathFromText(std::string_view text) { return std::filesystem::path(std::string(text)); }
 
-std::optional<std::string> TextFromPath(const std::filesystem::path& path) {
-    return path.string();
-}
+std::optional<std::string> TextFromPath(const std::filesystem::path& path) { return path.string(); }
 
-std::string ShownPath(const std::filesystem::path& path) {
-    return path.string();
-}
+std::string ShownPath(const std::filesystem::path& path) { return path.string(); }
 
 std::int32_t ReadCatalogueFile(const std::filesystem::path& path, update::CatalogueList& list) {
     const StdioFile file = OpenForReading(path);

@@ -37,13 +37,9 @@ std::filesystem::path PathFromText(std::string_view text) {
     return std::filesystem::path(wide);
 }
 
-std::optional<std::string> TextFromPath(const std::filesystem::path& path) {
-    return AnsiText(path.wstring(), true);
-}
+std::optional<std::string> TextFromPath(const std::filesystem::path& path) { return AnsiText(path.wstring(), true); }
 
-std::string ShownPath(const std::filesystem::path& path) {
-    return AnsiText(path.wstring(), false).value_or("?");
-}
+std::string ShownPath(const std::filesystem::path& path) { return AnsiText(path.wstring(), false).value_or("?"); }
 
 std::int32_t ReadCatalogueFile(const std::filesystem::path& path, update::CatalogueList& list) {
     return update::ParseCatalogue(path.c_str(), list);
@@ -54,7 +50,8 @@ FileChecksum ChecksumFile(const std::filesystem::path& path) {
     if (crypto::ComputeFileChecksum(path.c_str(), &value, &error)) return {value, {}};
     std::wstring text = ActionLog::SystemErrorText(error);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    return {std::nullopt, "error " + std::to_string(error) + (text.empty() ? "" : ": " + AnsiText(text, false).value_or(""))};
+    return {std::nullopt,
+            "error " + std::to_string(error) + (text.empty() ? "" : ": " + AnsiText(text, false).value_or(""))};
 }
 
 } // namespace ih::tools

@@ -36,10 +36,9 @@ inline void Crypt(Cipher& c, int direction) {
         const std::uint8_t s1 = table[256 + (R[1] ^ c.roundKey[1][k])];
         const std::uint8_t s2 = table[512 + (R[2] ^ c.roundKey[2][k])];
         const std::uint8_t s3 = table[768 + (R[3] ^ c.roundKey[3][k])];
-        const std::uint8_t G[4] = {static_cast<std::uint8_t>(Low(s2) | High(s3)),
-                                   static_cast<std::uint8_t>(Low(s3) | High(s0)),
-                                   static_cast<std::uint8_t>(Low(s0) | High(s1)),
-                                   static_cast<std::uint8_t>(Low(s1) | High(s2))};
+        const std::uint8_t G[4] = {
+            static_cast<std::uint8_t>(Low(s2) | High(s3)), static_cast<std::uint8_t>(Low(s3) | High(s0)),
+            static_cast<std::uint8_t>(Low(s0) | High(s1)), static_cast<std::uint8_t>(Low(s1) | High(s2))};
         std::uint8_t newR[4];
         for (int i = 0; i < 4; ++i) newR[i] = static_cast<std::uint8_t>(L[i] ^ G[i]);
         std::memcpy(L, R, 4);

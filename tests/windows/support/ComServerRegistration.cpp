@@ -56,14 +56,12 @@ ScopedInprocServer::~ScopedInprocServer() {
     WriteText(key.get(), L"ThreadingModel", previousModel_);
 }
 
-void RemoveClassRegistration(const std::wstring& clsid) {
-    ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, ClassKey(clsid).c_str());
-}
+void RemoveClassRegistration(const std::wstring& clsid) { ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, ClassKey(clsid).c_str()); }
 
 bool ComInitialisedOnThisThread() {
     const HRESULT result = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (SUCCEEDED(result)) ::CoUninitialize();
-    return result != S_OK;  // S_FALSE: already so; RPC_E_CHANGED_MODE: already multi-threaded
+    return result != S_OK; // S_FALSE: already so; RPC_E_CHANGED_MODE: already multi-threaded
 }
 
 } // namespace ih::test

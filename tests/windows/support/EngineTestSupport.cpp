@@ -48,7 +48,7 @@ bool MutexIsFree(const std::wstring& name) {
     RunOnOtherThread([&] {
         const UniqueHandle mutex(::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
         if (!mutex) {
-            free = true;  // nobody holds what does not exist
+            free = true; // nobody holds what does not exist
             return;
         }
         const DWORD outcome = ::WaitForSingleObject(mutex.get(), 0);

@@ -14,8 +14,8 @@ namespace ih::test {
 
 // One call of a registration entry of the test engine library.
 struct EngineCall {
-    std::wstring entry;     // "DllRegisterServer" or "DllUnregisterServer"
-    std::wstring fileName;  // the library's own file name, e.g. "QMXI0.dll"
+    std::wstring entry;    // "DllRegisterServer" or "DllUnregisterServer"
+    std::wstring fileName; // the library's own file name, e.g. "QMXI0.dll"
     bool operator==(const EngineCall&) const = default;
 };
 

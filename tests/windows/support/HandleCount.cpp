@@ -80,7 +80,8 @@ testing::AssertionResult HandleCountCheck::ChangedBy(const std::map<int, long>& 
     if (change == expected) return testing::AssertionSuccess();
     testing::AssertionResult failure = testing::AssertionFailure();
     failure << "handles per object type changed:";
-    for (const auto& [type, count] : change) failure << " type " << type << ": " << (count > 0 ? "+" : "") << count << ";";
+    for (const auto& [type, count] : change)
+        failure << " type " << type << ": " << (count > 0 ? "+" : "") << count << ";";
     if (change.empty()) failure << " none;";
     failure << " expected:";
     for (const auto& [type, count] : expected) failure << " type " << type << ": +" << count << ";";

@@ -41,7 +41,7 @@ DWORD InMemoryAccountDatabase::JoinStatus(NETSETUP_JOIN_STATUS& status) {
 
 DWORD InMemoryAccountDatabase::DomainControllerName(std::wstring& name) {
     if (const DWORD failure = Record(L"DomainControllerName")) return failure;
-    if (controller.empty()) return 2453;  // NERR_DCNotFound
+    if (controller.empty()) return 2453; // NERR_DCNotFound
     name = controller;
     return 0;
 }
@@ -107,8 +107,10 @@ DWORD InMemoryAccountDatabase::AddLocalGroupMembers(const std::wstring& group, s
     if (found == localGroups.end()) return ERROR_NO_SUCH_ALIAS;
     bool already = false;
     for (const Sid& member : members) {
-        if (Contains(found->second.members, member)) already = true;
-        else found->second.members.push_back(member);
+        if (Contains(found->second.members, member))
+            already = true;
+        else
+            found->second.members.push_back(member);
     }
     return already ? ERROR_MEMBER_IN_ALIAS : 0;
 }
@@ -127,8 +129,7 @@ DWORD InMemoryAccountDatabase::RemoveLocalGroupMember(const std::wstring& group,
 DWORD InMemoryAccountDatabase::DisplayGroups(const std::wstring& controllerName, DWORD index,
                                              std::vector<accounts::DisplayGroup>& page) {
     page.clear();
-    if (const DWORD failure = Record(L"DisplayGroups", controllerName + L" " + std::to_wstring(index)))
-        return failure;
+    if (const DWORD failure = Record(L"DisplayGroups", controllerName + L" " + std::to_wstring(index))) return failure;
     // The index of a record is its position plus one; a page resumes after it.
     for (DWORD i = index; i < domainGroups.size() && page.size() < displayPageSize; ++i)
         page.push_back({domainGroups[i], i + 1});
@@ -180,13 +181,13 @@ DWORD InMemoryAccountDatabase::LookupName(const wchar_t* system, const wchar_t* 
 
 DWORD InMemoryAccountDatabase::LookupSid(const wchar_t* system, const void* sid, wchar_t* name, DWORD& nameSize,
                                          wchar_t* domain, DWORD& domainSize, SID_NAME_USE& use) {
-    const Sid wanted = Sid::FromBinary({static_cast<const std::uint8_t*>(sid), Sid::BinaryLength(
-                                            {static_cast<const std::uint8_t*>(sid), 8})});
+    const Sid wanted = Sid::FromBinary(
+        {static_cast<const std::uint8_t*>(sid), Sid::BinaryLength({static_cast<const std::uint8_t*>(sid), 8})});
     if (const DWORD failure = Record(L"LookupSid", std::wstring(system ? system : L"") + L" " + wanted.StringForm()))
         return failure;
     if (secondLookupSidFailure && nameSize > 32) return secondLookupSidFailure;
-    const auto found = std::find_if(accounts.begin(), accounts.end(),
-                                    [&](const auto& entry) { return entry.second.sid == wanted; });
+    const auto found =
+        std::find_if(accounts.begin(), accounts.end(), [&](const auto& entry) { return entry.second.sid == wanted; });
     if (found == accounts.end()) return ERROR_NONE_MAPPED;
     const std::wstring& accountName = found->first;
     const std::wstring& domainName = found->second.domain;

@@ -31,7 +31,7 @@ public:
     std::map<std::wstring, LocalGroup> localGroups;
 
     NETSETUP_JOIN_STATUS joinStatus = NetSetupWorkgroupName;
-    std::wstring controller;  // empty: no reachable controller
+    std::wstring controller; // empty: no reachable controller
     std::wstring computer = L"WORKSTATION";
     std::vector<std::wstring> domainGroups;
     DWORD displayPageSize = 100;

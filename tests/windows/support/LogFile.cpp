@@ -28,7 +28,7 @@ std::vector<std::wstring> ActionLogEntries() {
     std::size_t start = 0;
     for (std::size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
         entries.push_back(text.substr(start, end - start));
-    if (start < text.size()) entries.push_back(text.substr(start));  // an entry without its line end
+    if (start < text.size()) entries.push_back(text.substr(start)); // an entry without its line end
     return entries;
 }
 

@@ -54,7 +54,7 @@ int PendingRestartOperations::DeletionsOf(const std::wstring& path) const {
     int count = 0;
     const std::wstring source = L"\\??\\" + path;
     for (std::size_t i = 0; i + 1 < entries.size(); i += 2) {
-        if (entries[i].empty()) break;  // the list's end
+        if (entries[i].empty()) break; // the list's end
         if (_wcsicmp(entries[i].c_str(), source.c_str()) == 0 && entries[i + 1].empty()) ++count;
     }
     return count;

@@ -9,7 +9,8 @@ namespace ih::test {
 std::wstring ProductDllPath() { return BuiltFilePath("IH_DLL"); }
 
 LoadedProductDll::LoadedProductDll() : library_(::LoadLibraryW(ProductDllPath().c_str())) {
-    if (!library_) throw std::runtime_error("InstallerHelper.dll does not load: error " + std::to_string(::GetLastError()));
+    if (!library_)
+        throw std::runtime_error("InstallerHelper.dll does not load: error " + std::to_string(::GetLastError()));
 }
 
 void* LoadedProductDll::Entry(const char* name) const {

@@ -71,7 +71,7 @@ public:
     std::vector<DWORD> sleeps;
 
 private:
-    DWORD now_ = 0x7FFFF000;  // near a wrap of the upper half, to show the difference is taken unsigned
+    DWORD now_ = 0x7FFFF000; // near a wrap of the upper half, to show the difference is taken unsigned
     ScopedClock scope_;
 };
 

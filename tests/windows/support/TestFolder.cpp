@@ -92,8 +92,10 @@ void RemoveTree(const std::wstring& path) {
             if (name == L"." || name == L"..") continue;
             const std::wstring child = folder + L"\\" + name;
             ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else ::DeleteFileW(child.c_str());
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                ::DeleteFileW(child.c_str());
         } while (::FindNextFileW(find, &found));
         ::FindClose(find);
     }

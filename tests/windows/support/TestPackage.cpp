@@ -40,7 +40,7 @@ TestPackage::TestPackage(PropertyList properties) {
     Execute(database_.get(),
             L"CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` CHAR(0) NOT NULL PRIMARY KEY `Property`)");
     for (const auto& [name, value] : properties) {
-        if (value.empty()) continue;  // an empty value is an undefined property
+        if (value.empty()) continue; // an empty value is an undefined property
         UniqueMsiHandle row(::MsiCreateRecord(2));
         Check(::MsiRecordSetStringW(row.get(), 1, std::wstring(name).c_str()), "MsiRecordSetStringW");
         Check(::MsiRecordSetStringW(row.get(), 2, std::wstring(value).c_str()), "MsiRecordSetStringW");

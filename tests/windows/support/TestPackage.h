@@ -40,7 +40,7 @@ TestPackage PackageWithActionData(std::wstring_view data);
 struct PostedMessage {
     INSTALLMESSAGE type;
     int number;
-    std::wstring fields[3];  // fields 2 to 4
+    std::wstring fields[3]; // fields 2 to 4
     bool isNull[3];
 };
 

@@ -137,8 +137,9 @@ ServiceConfiguration ScopedService::Configuration() const {
     if (!service || !::QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed))
         throw std::runtime_error("a test service's configuration cannot be read");
     const auto text = [](const wchar_t* value) { return value ? std::wstring(value) : std::wstring(); };
-    return {config->dwServiceType,          config->dwStartType,           config->dwErrorControl,
-            text(config->lpBinaryPathName), text(config->lpLoadOrderGroup), text(config->lpServiceStartName),
+    return {config->dwServiceType,          config->dwStartType,
+            config->dwErrorControl,         text(config->lpBinaryPathName),
+            text(config->lpLoadOrderGroup), text(config->lpServiceStartName),
             text(config->lpDisplayName)};
 }
 
