@@ -22,7 +22,9 @@ data="$drive/ProgramData/Kestro"
 temp=$(dirname "$(e2e_action_log)")
 marker="$temp/KestroRebootTest.txt"
 scripts_ran="$temp/Kestro Anti-Virus scripts.txt"
-case "$arch" in x64) drivers="$drive/windows/system32/drivers" ;; x86) drivers="$drive/windows/syswow64/drivers" ;; esac
+# The machine's own drivers folder, also from a 32-bit process (InstallUnsignedDrivers
+# turns the file-system redirection off).
+drivers="$drive/windows/system32/drivers"
 services='HKLM\SYSTEM\CurrentControlSet\Services'
 product_key='HKLM\SOFTWARE\Kestro\QMXService'
 session='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager'
