@@ -11,6 +11,10 @@
 #   IH_ENGINE   the library put on the media as QMXI.dll; it needs registration
 #               entries (default: the test engine, build/ARCH/tests/windows/fixtures/TestEngine.dll)
 #   IH_VERSION  the product version (default 1.0.0)
+#   IH_EXTRA_MEDIA  a folder whose files are laid over the media before the
+#               catalogue is written (a later version's engine data or drivers)
+#   IH_CATALOGUE  the native ih-catalogue that writes cidsync.upd (default
+#               build/native/tools/authoring/ih-catalogue, built when missing)
 # The product's programs, engine files and drivers are one-line stand-ins.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,6 +28,7 @@ version=${IH_VERSION:-1.0.0}
 for file in "$dll" "$engine"; do
   [ -f "$file" ] || { echo "build.sh: $file is missing (build the $arch preset first)" >&2; exit 1; }
 done
+catalogue_tool=${IH_CATALOGUE:-$("$root/tools/authoring/native-tool.sh" ih-catalogue)}
 
 stand_in() { mkdir -p "$(dirname "$1")"; printf 'Stand-in for %s\r\n' "$(basename "$1")" > "$1"; }
 
@@ -49,6 +54,17 @@ for set in WinXP_i386 WinXP_AMD64 WinXP_IA64; do
   # No qmx.cat: unsigned sets, which InstallUnsignedDrivers installs.
   for driver in qmxonaccessfilter.sys qmxonaccesscontrol.sys; do stand_in "$output/$set/$driver"; done
 done
-python3 "$here/make-catalogue.py" "$output/cidsync.upd" "$staging/product" "$output"
+if [ -n "${IH_EXTRA_MEDIA:-}" ]; then cp -r "$IH_EXTRA_MEDIA/." "$output/"; fi
+# The catalogue of every file the package installs and every file of the media,
+# each named by its path below its folder, in the library's own format and
+# stamps (ih-catalogue).
+catalogue_list() {
+  local folder=$1 relative
+  (cd "$folder" && find . -type f ! -iname cidsync.upd ! -iname '*.msi' -printf '%P\n') |
+    while IFS= read -r relative; do printf '%s\t%s\n' "${relative//\//\\}" "$folder/$relative"; done
+}
+{ catalogue_list "$staging/product"; catalogue_list "$output"; } | LC_ALL=C sort -f -t $'\t' -k1,1 |
+  "$catalogue_tool" build "$output/cidsync.upd" --list - >/dev/null ||
+  { echo "build.sh: the catalogue could not be written" >&2; exit 1; }
 rm -rf "$staging"
 echo "built $output/Kestro.msi"
