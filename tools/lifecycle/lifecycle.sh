@@ -102,7 +102,7 @@ progress() {
     printf '\r  %s: %3d s %-40s' "$what" $((SECONDS - started)) "${current:+running $current}"
     sleep 1
   done
-  printf '\r%*s\r' 60 ''
+  printf '\r\033[K'
   wait "$pid"
 }
 
@@ -211,9 +211,10 @@ if [ -n "$left" ]; then say "$left"; else say "  nothing of the product's"; fi
 say "  (the restart marker and the folders are deleted at the next restart)"
 if grep -qF 'QMX.exe' <<<"$left"; then
   say "  QMX.exe and the services QMXService and QMXAdminService belong to the installer's own"
-  say "  tables: after two upgrades in a row Wine's installer no longer records the shared"
-  say "  components (seen with a one-file package as well), so its removal leaves them. Windows"
-  say "  removes them."
+  say "  tables: after two upgrades in a row that each remove the earlier version once the new one"
+  say "  is installed, Wine's installer no longer records the components they share, so its"
+  say "  removal leaves them (seen with a one-file package as well; one upgrade, or the earlier"
+  say "  version removed first, does not). Windows removes them."
 fi
 say
 if [ "$failures" = 0 ]; then
