@@ -42,6 +42,14 @@ EOF2
 case "$arch" in x64) programs="Program Files" ;; x86) programs="Program Files (x86)" ;; esac
 product="$programs/Kestro/Kestro Anti-Virus"
 data="ProgramData/Kestro/Kestro Anti-Virus"
+# Both engine clients let go of the engine, were suspended and loaded it again.
+clients_resumed() {
+  local name
+  for name in QMXService QMXScanner; do
+    check "$1: client $name let go, was suspended and resumed ($(client $step $name))" \
+      test "$(client $step $name)" = "started requested suspended complete resumed"
+  done
+}
 # The product folder's changed files, by name, sorted, on one line.
 product_changes() {
   sed -nE 's/^ +[-+~] C:\\Program Files( \(x86\))?\\Kestro\\Kestro Anti-Virus\\([^ ]+).*$/\2/p' "$logs/$1/changes.txt" |
@@ -72,10 +80,7 @@ for action in UpdateQmxAdapterDll InstallUnsignedDrivers SetFolderPermissions Se
               InstallSecurityCenter SetInstallationComplete; do
   check "engine update: $action is left out" left_out $step $action
 done
-for name in QMXService QMXScanner; do
-  check "engine update: client $name let go, was suspended and resumed ($(client $step $name))" \
-    test "$(client $step $name)" = "started requested suspended complete resumed"
-done
+clients_resumed "engine update"
 check "engine update: the new engine is installed" holds $step "$work/run/media-1.0.1/QMXI.dll" "$product/QMXI.dll"
 check "engine update: only engine files, the catalogue and the engine's registration record changed ($(product_changes $step))" \
   test "$(product_changes $step)" = "cidsync.upd daily.vdb engine-calls.txt QMXI.dll VDL.DAT"
@@ -93,10 +98,7 @@ for action in UpdateQmxAdapterDll UpdateQMXI InstallUnsignedDrivers SetFolderPer
               InstallSecurityCenter SetInstallationComplete; do
   check "full update: $action ran and succeeded" ran $step $action
 done
-for name in QMXService QMXScanner; do
-  check "full update: client $name was suspended and resumed ($(client $step $name))" \
-    test "$(client $step $name)" = "started requested suspended complete resumed"
-done
+clients_resumed "full update"
 check "full update: the new control driver is installed" \
   holds $step "$work/run/media-1.0.2/WinXP_AMD64/qmxonaccesscontrol.sys" windows/system32/drivers/qmxonaccesscontrol.sys
 check "full update: the product's configuration stayed" \
