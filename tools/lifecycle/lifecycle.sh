@@ -131,21 +131,21 @@ step() {
   wall=$(python3 -c "print(round($EPOCHREALTIME - $began, 1))")
   python3 "$here/machine.py" snapshot "$WINEPREFIX" "$step_logs/after.json"
 
+  [ -s "$step_logs/notes.txt" ] && cat "$step_logs/notes.txt"
   say "  msiexec $* -> exit status $code$([ "$code" = "$expected" ] || echo " (expected $expected)")"
   [ "$code" = "$expected" ] || failures=$((failures + 1))
-  [ -s "$step_logs/notes.txt" ] && cat "$step_logs/notes.txt"
   [ -s "$step_logs/clients.txt" ] && cat "$step_logs/clients.txt"
   say "  actions:"
   python3 "$here/actions.py" "$step_logs/msiexec.log" "$(msi_of "$@")" "$step_logs/actions.tsv" "$wall" \
     > "$step_logs/actions.txt"
-  grep -v '^  time: ' "$step_logs/actions.txt" | indent | sed 's/^    /  /'
+  grep -v '^  time: ' "$step_logs/actions.txt" | sed 's/^/  /'
   { [ -e "$action_log" ] && tail -c +$((log_start + 1)) "$action_log" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r'; } \
     > "$step_logs/action-log.txt"
   say "  action log ($(wc -l < "$step_logs/action-log.txt") lines):"
   if [ -s "$step_logs/action-log.txt" ]; then indent < "$step_logs/action-log.txt"; else say "    (nothing)"; fi
   python3 "$here/machine.py" diff "$step_logs/before.json" "$step_logs/after.json" > "$step_logs/changes.txt"
   say "  machine:"
-  indent < "$step_logs/changes.txt" | sed 's/^    /  /' | sed 's/^/  /'
+  indent < "$step_logs/changes.txt"
   grep '^  time: ' "$step_logs/actions.txt"
 }
 # The package an msiexec command line names (its Unix path).
@@ -169,6 +169,7 @@ before_removal() {
   "$loader" "$fixtures/scan_scheduler.exe" "Kestro weekly scan" 'C:\ProgramData\Kestro\weekly.cfg' >/dev/null 2>&1 || code=$?
   say "  a scheduled scan of the product's (\"Kestro weekly scan\"): $([ $code = 0 ] && echo scheduled || echo "not scheduled ($code)")" \
     > "$step_logs/notes.txt"
+  # The scan belongs to the machine before the removal: the step's changes start after it.
   timeout 60 "$(wine_server)" -w
   python3 "$here/machine.py" snapshot "$WINEPREFIX" "$step_logs/before.json"
   start_clients "$step_logs"
